@@ -22,32 +22,35 @@ using free_operation = void (*)(obj_number);
 struct obj_table;
 
 // A new table whose slots hold object_size bytes. The block size is the smallest power of two
-// not below initial; the table keeps its blocks until the process ends. Returns null only when
-// memory cannot be had.
+// not below initial; the table keeps its blocks until the process ends. Null when object_size
+// cannot hold the 32-bit in-use field or memory cannot be had.
 obj_table* table_create(std::int32_t object_size, std::int32_t initial, free_operation free_op);
 
 // The slot to fill for number n (growing the table, and freeing the object that lived there
 // first), or for NUMBER_ANY a new zero-filled separate object whose address is its identifier.
-// Null for negative numbers other than NUMBER_ANY and when memory runs out.
+// Null for negative numbers other than NUMBER_ANY, for numbers beyond the 32-bit range (where
+// identifiers lie: an identifier cannot be reused as a number), and when memory runs out.
 void* obj_new(obj_table* table, obj_number n);
 
 // The object of number or identifier n if it is in use (its first 32-bit field is non-zero),
-// else null. Never dereferences a value that is not a live slot or separate object.
+// else null. Numbers are found without a lock; any other value is searched among the separate
+// objects under the lock, so a value that names no object is never dereferenced.
 void* obj_lookup(obj_table* table, obj_number n);
 
 // As obj_lookup; kept as its own name for the kinds' validity tests.
 void* obj_is_valid(obj_table* table, obj_number n);
 
-// Zero-fills slot n, or unlinks and frees the separate object n.
+// Zero-fills slot n, or unlinks and frees the separate object n; any other value is ignored.
 void obj_clear(obj_table* table, obj_number n);
 
 // Iteration over every object in use: numbered slots in ascending order, then separate objects
-// from the oldest to the newest. The table's lock is held from begin until next returns null;
-// the current object may be freed between two calls.
+// from the oldest to the newest. The table's lock is held from begin until next returns null, so
+// an iteration must run to its end; the current object may be freed between two calls.
 void table_iterate_begin(obj_table* table);
 void* table_iterate_next(obj_table* table, obj_number* number);
 
-// Calls the free operation for every object in use (end-of-program finalisers).
+// Calls the free operation for every object in use (end-of-program finalisers); a table without
+// one is left as it is.
 void table_free_all(obj_table* table);
 
 // Number of numbered slots that exist (numbers 0 to capacity - 1).

@@ -8,7 +8,9 @@ namespace korvel {
 
 struct record_pool;
 
-// A pool of records of record_size bytes; new chunks hold between min_chunk and max_chunk records.
+// A pool of records of record_size bytes, aligned for pointers and 64-bit fields. New chunks hold
+// a sixteenth of the pool's total (in steps of 16), kept between min_chunk and max_chunk records.
+// Null when min_chunk is below 1 or above max_chunk, or when memory runs out.
 record_pool* pool_create(std::int32_t record_size, std::int32_t min_chunk, std::int32_t max_chunk);
 
 // A record (not zero-filled), or null when not even a one-record chunk can be had.

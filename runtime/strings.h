@@ -20,7 +20,9 @@ namespace korvel {
 // A string variable: null or the address of a block holding exactly its text plus 10 bytes.
 using str = char16_t*;
 
-// Creates the calling thread's workspace; the first call of the program (idempotent).
+// Creates the calling thread's workspace; the first call of the program (idempotent). A thread
+// that uses the workspace without either call gets one on first use all the same. A workspace
+// that cannot grow ends the process: its callers write into the room they asked for.
 void strings_init();
 // The first call of every thread procedure: gives the thread its own workspace, released after
 // the thread ends.
@@ -28,13 +30,15 @@ void strings_thread_init();
 
 std::int32_t ws_position();
 // Reserves room for count characters at start (-1: the current position); position becomes
-// start + 2 * count. Returns the room's address, valid until the next reservation.
+// start + 2 * count. Returns the room's address, valid until the next reservation. A negative
+// count reserves nothing.
 char16_t* ws_reserve(std::int32_t count, std::int32_t start = -1);
 std::int32_t ws_shrink(std::int32_t count);
 void ws_finish();
 std::uint8_t* ws_base();
 void ws_restore(std::int32_t saved);
 const char16_t* ws_result(std::int32_t saved);
+// 1 + the byte offset of address when it lies in the workspace block, else 0.
 std::intptr_t ws_offset_of(const void* address);
 const char16_t* ws_address_of(std::intptr_t offset_plus_one);
 
@@ -48,6 +52,8 @@ void str_append(const char16_t* text);
 // Copies the text from start to the current position into the variable; position becomes start.
 void str_assign(str* variable, std::int32_t start);
 // Variable := copy of text; returns 2 * length + 2. A null text frees the variable and returns 2.
+// When memory runs out the variable becomes null (the empty text) and 0 is returned; str_assign
+// does the same without a result.
 std::int32_t str_set(str* variable, const char16_t* text);
 void str_free(str block);
 // 1 when the texts are equal code unit by code unit (null counts as ""), else 0.
