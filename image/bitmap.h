@@ -21,8 +21,9 @@ struct bitmap {
     std::int32_t type;   // OBJ_BITMAP or OBJ_ICON
     std::int32_t width;  // pixels
     std::int32_t height; // pixels; rows are stored bottom-up
-    std::int32_t depth;  // bits per pixel: 24 or 32 (16 for 16-bit BMP files as loaded)
-    std::int32_t stride; // row_bytes(width, depth)
+    std::int32_t depth;  // bits per pixel: 24 or 32 (16 for 16-bit BMP files as loaded); for
+                         // icons the depth of the icon's own colour bitmap
+    std::int32_t stride; // bitmaps: row_bytes(width, depth); icons: width * 4, the icon_pixels rows
     // Pixel memory, height * stride bytes: 32-bit pixels blue, green, red, alpha (straight);
     // 24-bit pixels blue, green, red. Null for icons, which hold no pixel memory of their own.
     std::uint8_t* pixels;
@@ -31,9 +32,13 @@ struct bitmap {
     std::uint8_t* icon_pixels;
 };
 
-// A zero-filled bottom-up bitmap; depths below 24 become 24. Accepted depths: 16, 24, 32.
+// A zero-filled bottom-up bitmap; depths below 24 become 24, then 24 and 32 are accepted.
 // 0 when the size is not 1 to 32767 each way, the depth is not supported, or memory runs out.
 image_handle_t bitmap_create(std::int32_t width, std::int32_t height, std::int32_t depth);
+
+// The same at exactly the depth given: 16 (5-5-5 pixels, for 16-bit BMP files kept as loaded),
+// 24 or 32; nothing is raised.
+image_handle_t bitmap_create_exact(std::int32_t width, std::int32_t height, std::int32_t depth);
 
 // An icon handle owning a copy of the 32-bit colour rows given (width * 4 bytes per row,
 // bottom-up). source_depth is the depth of the icon's own colour bitmap. 0 on failure.

@@ -33,7 +33,7 @@ struct decode_context {
     std::int32_t width, height;          // set by the probe
     std::int32_t bitmap_depth;           // set by the probe: 24 or 32
     alignas(8) std::uint8_t decoder_fields[64]; // the decoder's own state
-    std::int32_t source_depth;           // set by the probe
+    std::int32_t source_depth;                  // set by the probe
 };
 
 struct decoder_entry {
@@ -55,9 +55,16 @@ struct encoder_entry {
     encode_operation encode_rgba; // 32-bit pixel data (may be null)
 };
 
+// Reserves the per-thread decode context (start-up, before the first registration); later calls
+// do nothing.
 void codecs_init();
+// Appends the entry (a static record) to its list; each list has room for 30, further ones are
+// ignored.
 void decoder_register(const decoder_entry* entry);
 void encoder_register(const encoder_entry* entry);
+
+// The first registered encoder with that identifier, or null.
+const encoder_entry* encoder_find(std::uint32_t identifier);
 
 // The calling thread's decode context.
 decode_context* decode_context_current();

@@ -1,0 +1,142 @@
+// The PNG encoder: writes 24- or 32-bit pixel memory through libpng as an 8-bit RGB or RGBA file,
+// or, for output depths 1 to 8, as a palette file through the palette quantizer.
+//
+// libpng reports errors with longjmp: the functions that call it hold no object with a
+// destructor, and the file name and the quantizer are made and released outside them.
+#include "image/codec.h"
+#include "image/palette_quantizer.h"
+#include "image/png_codec.h"
+#include "image/png_rows.h"
+#include "runtime/utf.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <string>
+
+namespace korvel {
+namespace {
+
+constexpr int COMPRESSION_LEVEL = 9;
+
+struct png_write_job {
+    const std::uint8_t* pixels;
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t stride;
+    std::uint32_t row_flags;
+    std::int32_t depth;
+    std::int32_t colour_type;
+    palette_quantizer* quantizer; // the palette path's, else null
+};
+
+struct png_write_handles {
+    png_structp png;
+    png_infop info;
+};
+
+bool takes_palette_path(std::int32_t depth) {
+    return depth >= 1 && depth <= 8;
+}
+
+// Rows straight from image memory, the top picture row first.
+void write_true_colour(png_structp png, png_infop info, const png_write_job& job) {
+    png_set_IHDR(png, info, job.width, job.height, 8, job.colour_type, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_bgr(png);
+    png_write_info(png, info);
+    for (std::int32_t y = 0; y < job.height; ++y) {
+        png_write_row(png,
+                      job.pixels + memory_row_offset(y, job.height, job.stride, job.row_flags));
+    }
+}
+
+void write_palette(png_structp png, png_infop info, const png_write_job& job) {
+    png_set_IHDR(png, info, job.width, job.height, job.depth, PNG_COLOR_TYPE_PALETTE,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_color entries[256];
+    const std::uint8_t* bgra = quantizer_palette(job.quantizer);
+    const int count = 1 << job.depth;
+    for (int i = 0; i < count; ++i, bgra += 4)
+        entries[i] = {bgra[2], bgra[1], bgra[0]};
+    png_set_PLTE(png, info, entries, count);
+    png_set_gAMA_fixed(png, info, quantizer_gamma_times_100000(job.quantizer));
+    png_write_info(png, info);
+    for (std::int32_t y = 0; y < job.height; ++y) {
+        png_write_row(png,
+                      quantizer_row(job.quantizer, memory_row_of(y, job.height, job.row_flags)));
+    }
+}
+
+// Writes the whole file; 0 when libpng raised an error. The handles are the caller's to destroy.
+std::int32_t write_png(std::FILE* file, const png_write_job* job, png_write_handles* handles) {
+    if (setjmp(png_jmpbuf(handles->png))) return 0;
+    png_init_io(handles->png, file);
+    handles->info = png_create_info_struct(handles->png);
+    if (handles->info == nullptr) return 0;
+    png_set_filter(handles->png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(handles->png, COMPRESSION_LEVEL);
+    if (job->quantizer != nullptr) {
+        write_palette(handles->png, handles->info, *job);
+    } else {
+        write_true_colour(handles->png, handles->info, *job);
+    }
+    png_write_end(handles->png, handles->info);
+    return 1;
+}
+
+std::int32_t encode_to_file(std::FILE* file, const png_write_job& job) {
+    png_write_handles handles{nullptr, nullptr};
+    handles.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (handles.png == nullptr) return 0;
+    const std::int32_t written = write_png(file, &job, &handles);
+    png_destroy_write_struct(&handles.png, &handles.info);
+    return written;
+}
+
+std::int32_t png_encode_rgb(const char16_t* file_name, const std::uint8_t* pixels,
+                            std::int32_t width, std::int32_t height, std::int32_t stride,
+                            std::uint32_t row_flags, std::uint32_t flags, std::int32_t depth) {
+    return png_encode(file_name, pixels, width, height, stride, row_flags, flags, depth,
+                      PNG_COLOR_TYPE_RGB);
+}
+
+std::int32_t png_encode_rgba(const char16_t* file_name, const std::uint8_t* pixels,
+                             std::int32_t width, std::int32_t height, std::int32_t stride,
+                             std::uint32_t row_flags, std::uint32_t flags, std::int32_t depth) {
+    return png_encode(file_name, pixels, width, height, stride, row_flags, flags, depth,
+                      PNG_COLOR_TYPE_RGB_ALPHA);
+}
+
+} // namespace
+
+std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, std::int32_t width,
+                        std::int32_t height, std::int32_t stride, std::uint32_t row_flags,
+                        std::uint32_t flags, std::int32_t depth, std::int32_t colour_type) {
+    if (pixels == nullptr) return 0;
+    std::FILE* file = std::fopen(utf8_from_utf16(file_name).c_str(), "wb");
+    if (file == nullptr) return 0;
+    png_write_job job{pixels, width, height, stride, row_flags, depth, colour_type, nullptr};
+    std::int32_t written = 0;
+    if (takes_palette_path(depth)) {
+        const std::int32_t bits_per_pixel = colour_type == PNG_COLOR_TYPE_RGB ? 24 : 32;
+        job.quantizer =
+            quantizer_create(pixels, width, height, bits_per_pixel, stride, depth, flags);
+    }
+    if (job.quantizer != nullptr || !takes_palette_path(depth)) {
+        written = encode_to_file(file, job);
+    }
+    quantizer_free(job.quantizer);
+    // A full disk may only show when the last buffered bytes go out.
+    const bool closed = std::fclose(file) == 0;
+    return written != 0 && closed ? 1 : 0;
+}
+
+void png_encoder_register() {
+    static const encoder_entry entry{ENCODER_PNG, png_encode_rgb, png_encode_rgba};
+    static const bool registered = (encoder_register(&entry), true);
+    (void)registered;
+}
+
+} // namespace korvel
