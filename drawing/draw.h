@@ -25,20 +25,29 @@ struct draw_state;
 
 void drawing_init();
 
-// A drawing target on image n (a bitmap with pixel memory), made the calling thread's current
-// state; null for a missing image or an icon.
+// A drawing target on image n (a 24- or 32-bit bitmap with pixel memory), made the calling
+// thread's current state; a state that was current is ended first. Null for a missing image, an
+// icon or a bitmap without pixel memory; the current state is then left as it was.
 draw_state* image_output(obj_number n);
 
-// Opens the session; non-zero on success. draw_start(null) returns 0 and changes nothing.
+// Opens the session on the calling thread's current state; non-zero on success. draw_start(null)
+// returns 0 and changes nothing, as does any pointer that is not the current state.
 std::intptr_t draw_start(draw_state* output);
 
+// Sets the mode bits. MODE_COPY_WITH_ALPHA clears MODE_WRITE_ALPHA_ONLY, MODE_OVER and
+// MODE_OVER_KEEP_ALPHA, and is itself dropped on a 24-bit target. Nothing without a state.
 void draw_mode(std::uint32_t mode);
 
+// The calling thread's current mode bits, 0 without a state.
+std::uint32_t draw_current_mode();
+
 // Draws image handle's bitmap with its top-left pixel at (x, y) of the target, with a constant
-// opacity (clamped into 0..255). Icons and unknown handles draw nothing.
-void draw_image_alpha(image_handle_t handle, std::int32_t x, std::int32_t y,
-                      std::int32_t opacity);
+// opacity (clamped into 0..255). Icons and unknown handles draw nothing. Without a state, this and
+// the two below do nothing.
+void draw_image_alpha(image_handle_t handle, std::int32_t x, std::int32_t y, std::int32_t opacity);
+// Draws a bitmap's colour (or an icon, with its alpha) at its own size.
 void draw_image(image_handle_t handle, std::int32_t x, std::int32_t y);
+// The same scaled to width x height by area averaging; width -1 means the source's own size.
 void draw_image_sized(image_handle_t handle, std::int32_t x, std::int32_t y, std::int32_t width,
                       std::int32_t height);
 
