@@ -1,0 +1,31 @@
+// The Qt application object, created on the thread that starts the toolkit, and the look of its
+// controls.
+#include "ui/application.h"
+
+#include "ui/toolkit.h"
+#include "ui/ui_calls.h"
+
+#include <QApplication>
+
+namespace korvel {
+
+void application_start() {
+    if (!QCoreApplication::instance()) {
+        // The program has no command line; Qt keeps references to argc and argv for its lifetime.
+        static int argc = 1;
+        static char name[] = "korvel";
+        static char* argv[] = {name, nullptr};
+        // Never destroyed: the process ends with the application still in place, and threads
+        // that are still running may ask it for their calls until then.
+        new QApplication(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Korvel"));
+    }
+    calls_start();
+}
+
+void controls_init() {
+    // One style everywhere, so that the controls look and measure the same on every desktop.
+    if (qApp) QApplication::setStyle(QStringLiteral("Fusion"));
+}
+
+} // namespace korvel
