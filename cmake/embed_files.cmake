@@ -1,0 +1,20 @@
+# Writes a C++ source that holds files as byte arrays, so the program carries its artwork.
+# Usage: cmake -DOUTPUT=out.cpp -DNAMES="a;b" -DFILES="a.png;b.png" -P embed_files.cmake
+# Defines korvel::embedded_<name> and korvel::embedded_<name>_size for every name.
+set(body "// Generated from the files under resources/; do not edit.\n#include <cstddef>\n\nnamespace korvel {\n")
+list(LENGTH NAMES count)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+    list(GET NAMES ${i} name)
+    list(GET FILES ${i} file)
+    file(READ "${file}" hex HEX)
+    string(LENGTH "${hex}" digits)
+    math(EXPR size "${digits} / 2")
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+    string(APPEND body "extern const unsigned char embedded_${name}[] = {${bytes}};\n")
+    string(APPEND body "extern const std::size_t embedded_${name}_size = ${size};\n")
+endforeach()
+string(APPEND body "} // namespace korvel\n")
+file(WRITE "${OUTPUT}.tmp" "${body}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")
