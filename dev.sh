@@ -13,6 +13,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     libpng-dev zlib1g-dev
     qt6-base-dev fonts-dejavu-core
+    libtbb-dev libdeflate-dev
 )
 
 usage() {

@@ -23,6 +23,10 @@ struct render_host_ops {
     // Ends the job's record (the window writes its job file back).
     void (*close_job)(void* host);
 
+    // The output frames to render, from 1: the entries of frames before first are passed over
+    // unread, and the job ends after frame last. The window renders every frame.
+    void (*frame_range)(void* host, std::int32_t* first, std::int32_t* last);
+
     // Live inputs; texts are written at the result position of the calling thread's workspace.
     const char16_t* (*input_folder)(void* host, std::int32_t at);
     const char16_t* (*output_folder)(void* host, std::int32_t at);
@@ -38,7 +42,9 @@ struct render_host_ops {
     // A failure that ends the job: the host tells the user and returns to idle, so that the job's
     // end reports no completion.
     void (*fail)(void* host, const char16_t* title, const char16_t* text);
-    // Frame number frame (from 1) is saved; percent is the job's progress.
+    // Frame number frame (from 1) is composed and handed over for saving; percent is the job's
+    // progress. Saving may still be under way: the job ends only after every frame handed over
+    // is complete on disk (or has failed, which is reported through fail).
     void (*frame_saved)(void* host, std::int32_t frame, std::int32_t percent);
     // The job is over; completed is 1 when it ran to its end without failure or cancel.
     void (*job_end)(void* host, std::int32_t completed);

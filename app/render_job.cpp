@@ -189,6 +189,14 @@ outcome render_frame(job& j, std::int32_t frame) {
     return check_cancel(j);
 }
 
+// Passes over the entries of a frame that is not rendered.
+outcome skip_frame(job& j) {
+    std::int64_t layers = 0;
+    if (!read_layers(j, &layers)) return outcome::stop;
+    for (std::int64_t entry = 0; entry < layers; ++entry) dir_next_entry(INPUT_ENUMERATION);
+    return outcome::go_on;
+}
+
 // Frames while frame <= total / L (recomputed before every frame, as L is read live).
 void render_frames(job& j) {
     std::int64_t layers = 0;
@@ -197,11 +205,15 @@ void render_frames(job& j) {
         fail(j, JOB_TITLE_ERROR, JOB_LAYERS_TOO_MANY);
         return;
     }
-    for (std::int32_t frame = 1; read_layers(j, &layers) &&
+    std::int32_t first = 1;
+    std::int32_t last = 0;
+    j.host->ops->frame_range(j.host->state, &first, &last);
+    for (std::int32_t frame = 1; frame <= last && read_layers(j, &layers) &&
                                  frame <= static_cast<std::int32_t>(
                                               div_i64(total_images(j), layers));
          ++frame) {
-        if (render_frame(j, frame) == outcome::stop) return;
+        const outcome done = frame < first ? skip_frame(j) : render_frame(j, frame);
+        if (done == outcome::stop) return;
     }
 }
 

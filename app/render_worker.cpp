@@ -14,6 +14,7 @@
 #include "ui/statusbar.h"
 #include "ui/window.h"
 
+#include <limits>
 #include <string>
 
 namespace korvel {
@@ -69,6 +70,11 @@ void record_name(void*, std::int64_t key, const char16_t* name) {
 
 void close_job(void*) { pref_close(); }
 
+void every_frame(void*, std::int32_t* first, std::int32_t* last) {
+    *first = 1;
+    *last = std::numeric_limits<std::int32_t>::max();
+}
+
 const char16_t* input_folder(void*, std::int32_t at) {
     return gadget_get_text(GADGET_INPUT_FOLDER, at);
 }
@@ -122,9 +128,9 @@ void job_end(void*, std::int32_t) {
 }
 
 const render_host_ops window_host_ops = {
-    open_job,         record_name,      close_job,  input_folder,   output_folder,
-    layers_per_frame, alpha_levels,     reverse,    cancel_requested, confirm_cancel,
-    fail,             frame_saved,      job_end,
+    open_job,     record_name,      close_job,      every_frame,  input_folder,
+    output_folder, layers_per_frame, alpha_levels,   reverse,      cancel_requested,
+    confirm_cancel, fail,            frame_saved,    job_end,
 };
 
 void run_window_job() {

@@ -73,6 +73,10 @@ decode_context* decode_context_current();
 // The handle (identifier for NUMBER_ANY), or 0 with the number left empty.
 obj_number image_load(obj_number n, const char16_t* file_name);
 
+// What image_load loads, as a bitmap that belongs to no image number (the caller owns it): the
+// handle and the picture's depth in its source, or 0. Any thread may load at the same time.
+image_handle_t bitmap_load(const char16_t* file_name, std::int32_t* source_depth);
+
 // The same from image-file bytes held in memory; reads never pass data + length.
 obj_number image_catch(obj_number n, const std::uint8_t* data, std::size_t length);
 

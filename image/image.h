@@ -34,6 +34,15 @@ image_handle_t image_handle(obj_number n);
 std::int32_t image_width(obj_number n);
 std::int32_t image_height(obj_number n);
 
+// Makes a bitmap that was loaded or made elsewhere image n (freeing what lived there first); the
+// image owns it from then on, and a handle that names nothing is deleted. Returns what
+// image_create returns.
+obj_number image_adopt(obj_number n, image_handle_t handle, std::int32_t source_depth);
+
+// Takes image n's bitmap out of the image without deleting it: the number becomes free and the
+// caller owns the handle (0 when there was no image).
+image_handle_t image_detach(obj_number n);
+
 // The record of image n, or null.
 image_record* image_lookup(obj_number n);
 

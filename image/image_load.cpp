@@ -34,15 +34,19 @@ image_handle_t decode_probed(std::int32_t* source_depth) {
 
 } // namespace
 
+image_handle_t bitmap_load(const char16_t* file_name, std::int32_t* source_depth) {
+    *source_depth = 0;
+    if (file_name == nullptr || file_name[0] == 0) return 0;
+    image_handle_t handle = read_file_builtin(file_name, source_depth);
+    if (handle == 0 && decoder_probe_file(file_name)) handle = decode_probed(source_depth);
+    return handle;
+}
+
 obj_number image_load(obj_number n, const char16_t* file_name) {
     image_record* record = image_slot_take(n);
     if (record == nullptr) return 0;
     std::int32_t source_depth = 0;
-    image_handle_t handle = 0;
-    if (file_name != nullptr && file_name[0] != 0) {
-        handle = read_file_builtin(file_name, &source_depth);
-        if (handle == 0 && decoder_probe_file(file_name)) handle = decode_probed(&source_depth);
-    }
+    const image_handle_t handle = bitmap_load(file_name, &source_depth);
     return image_slot_fill(n, record, handle, source_depth);
 }
 

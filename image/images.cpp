@@ -76,11 +76,25 @@ obj_number image_create(obj_number n, std::int32_t width, std::int32_t height,
 }
 
 void image_free(obj_number n) {
-    if (n == NUMBER_ANY) return;
-    image_record* record = find(n);
-    if (record == nullptr) return;
-    bitmap_delete(record->handle);
+    bitmap_delete(image_detach(n));
+}
+
+obj_number image_adopt(obj_number n, image_handle_t handle, std::int32_t source_depth) {
+    image_record* record = image_slot_take(n);
+    if (record == nullptr) {
+        bitmap_delete(handle);
+        return 0;
+    }
+    return image_slot_fill(n, record, handle, source_depth);
+}
+
+image_handle_t image_detach(obj_number n) {
+    if (n == NUMBER_ANY) return 0;
+    const image_record* record = find(n);
+    if (record == nullptr) return 0;
+    const image_handle_t handle = record->handle;
     obj_clear(image_table(), n);
+    return handle;
 }
 
 obj_number image_is_valid(obj_number n) {
