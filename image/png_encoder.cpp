@@ -1,16 +1,20 @@
-// The PNG encoder: writes 24- or 32-bit pixel memory through libpng as an 8-bit RGB or RGBA file,
-// or, for output depths 1 to 8, as a palette file through the palette quantizer.
+// The PNG encoder: writes 24- or 32-bit pixel memory as an 8-bit RGB or RGBA file whose image
+// data is compressed beforehand by libdeflate and framed by libpng, or, for output depths 1 to 8,
+// as a palette file that libpng writes whole from the palette quantizer's rows.
 //
 // libpng reports errors with longjmp: the functions that call it hold no object with a
-// destructor, and the file name and the quantizer are made and released outside them.
+// destructor, and the file name, the compressed image data and the quantizer are made and
+// released outside them.
 #include "image/codec.h"
 #include "image/palette_quantizer.h"
 #include "image/png_codec.h"
+#include "image/png_idat_stream.h"
 #include "image/png_rows.h"
 #include "runtime/utf.h"
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <string>
@@ -18,17 +22,19 @@
 namespace korvel {
 namespace {
 
-constexpr int COMPRESSION_LEVEL = 9;
+// zlib's level for palette files, whose rows libpng compresses itself.
+constexpr int PALETTE_COMPRESSION_LEVEL = 9;
+// libpng's own IDAT size, so that the file is framed as readers are used to.
+constexpr std::size_t IDAT_CHUNK_BYTES = 8192;
 
 struct png_write_job {
-    const std::uint8_t* pixels;
     std::int32_t width;
     std::int32_t height;
-    std::int32_t stride;
     std::uint32_t row_flags;
     std::int32_t depth;
     std::int32_t colour_type;
     palette_quantizer* quantizer; // the palette path's, else null
+    png_idat_stream idat;         // the true-colour path's, else empty
 };
 
 struct png_write_handles {
@@ -40,19 +46,24 @@ bool takes_palette_path(std::int32_t depth) {
     return depth >= 1 && depth <= 8;
 }
 
-// Rows straight from image memory, the top picture row first.
+// libpng writes the signature and the header; the image data is already compressed and only
+// needs framing into chunks. png_write_end would refuse to close a file whose rows libpng did not
+// write itself, so IEND is written as a plain chunk too.
 void write_true_colour(png_structp png, png_infop info, const png_write_job& job) {
     png_set_IHDR(png, info, job.width, job.height, 8, job.colour_type, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_bgr(png);
     png_write_info(png, info);
-    for (std::int32_t y = 0; y < job.height; ++y) {
-        png_write_row(png,
-                      job.pixels + memory_row_offset(y, job.height, job.stride, job.row_flags));
+    const png_idat_stream& idat = job.idat;
+    for (std::size_t at = 0; at < idat.size; at += IDAT_CHUNK_BYTES) {
+        png_write_chunk(png, reinterpret_cast<png_const_bytep>("IDAT"), idat.bytes + at,
+                        std::min(IDAT_CHUNK_BYTES, idat.size - at));
     }
+    png_write_chunk(png, reinterpret_cast<png_const_bytep>("IEND"), nullptr, 0);
 }
 
 void write_palette(png_structp png, png_infop info, const png_write_job& job) {
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, PALETTE_COMPRESSION_LEVEL);
     png_set_IHDR(png, info, job.width, job.height, job.depth, PNG_COLOR_TYPE_PALETTE,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_color entries[256];
@@ -75,14 +86,12 @@ std::int32_t write_png(std::FILE* file, const png_write_job* job, png_write_hand
     png_init_io(handles->png, file);
     handles->info = png_create_info_struct(handles->png);
     if (handles->info == nullptr) return 0;
-    png_set_filter(handles->png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_compression_level(handles->png, COMPRESSION_LEVEL);
     if (job->quantizer != nullptr) {
         write_palette(handles->png, handles->info, *job);
+        png_write_end(handles->png, handles->info);
     } else {
         write_true_colour(handles->png, handles->info, *job);
     }
-    png_write_end(handles->png, handles->info);
     return 1;
 }
 
@@ -117,17 +126,18 @@ std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, s
     if (pixels == nullptr) return 0;
     std::FILE* file = std::fopen(utf8_from_utf16(file_name).c_str(), "wb");
     if (file == nullptr) return 0;
-    png_write_job job{pixels, width, height, stride, row_flags, depth, colour_type, nullptr};
-    std::int32_t written = 0;
+    png_write_job job{width, height, row_flags, depth, colour_type, nullptr, {nullptr, 0}};
+    const std::int32_t bytes_per_pixel = colour_type == PNG_COLOR_TYPE_RGB ? 3 : 4;
     if (takes_palette_path(depth)) {
-        const std::int32_t bits_per_pixel = colour_type == PNG_COLOR_TYPE_RGB ? 24 : 32;
         job.quantizer =
-            quantizer_create(pixels, width, height, bits_per_pixel, stride, depth, flags);
+            quantizer_create(pixels, width, height, bytes_per_pixel * 8, stride, depth, flags);
+    } else {
+        job.idat = png_idat_compress({pixels, width, height, stride, row_flags, bytes_per_pixel});
     }
-    if (job.quantizer != nullptr || !takes_palette_path(depth)) {
-        written = encode_to_file(file, job);
-    }
+    std::int32_t written = 0;
+    if (job.quantizer != nullptr || job.idat.bytes != nullptr) written = encode_to_file(file, job);
     quantizer_free(job.quantizer);
+    png_idat_free(&job.idat);
     // A full disk may only show when the last buffered bytes go out.
     const bool closed = std::fclose(file) == 0;
     return written != 0 && closed ? 1 : 0;
