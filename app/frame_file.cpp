@@ -7,28 +7,41 @@
 #include "image/codec.h"
 #include "runtime/files.h"
 
-#include <string>
 #include <unistd.h>
 
 namespace korvel {
 
-namespace {
-
-std::u16string temporary_name(const char16_t* path) {
+std::u16string frame_part_name(const char16_t* path) {
     std::u16string name(path);
     name += u".";
-    for (char c : std::to_string(getpid())) name += static_cast<char16_t>(c);
+    for (char c : std::to_string(getpid()))
+        name += static_cast<char16_t>(c);
     name += u".part";
     return name;
 }
 
-} // namespace
-
 std::int32_t frame_file_save(obj_number n, const char16_t* path) {
-    const std::u16string part = temporary_name(path);
-    if (image_save(n, part.c_str(), ENCODER_PNG, 32) && file_rename(part.c_str(), path))
-        return 1;
+    const std::u16string part = frame_part_name(path);
+    if (image_save(n, part.c_str(), ENCODER_PNG, 32)) return frame_part_commit(part.c_str(), path);
     file_delete(part.c_str());
+    return 0;
+}
+
+// Saved as image_save saves a 32-bit canvas: the canvas's own depth, no save flags.
+std::int32_t frame_part_write(image_handle_t canvas, const char16_t* part) {
+    constexpr std::uint32_t no_flags = 32;
+    const bitmap* object = bitmap_get(canvas);
+    const bool saved =
+        object != nullptr && object->type == OBJ_BITMAP && object->pixels != nullptr &&
+        save_dispatch(part, object->pixels, ENCODER_PNG, object->width, object->height,
+                      object->stride, object->depth, ROWS_BOTTOM_UP, no_flags, object->depth) != 0;
+    if (!saved) file_delete(part);
+    return saved ? 1 : 0;
+}
+
+std::int32_t frame_part_commit(const char16_t* part, const char16_t* path) {
+    if (file_rename(part, path)) return 1;
+    file_delete(part);
     return 0;
 }
 

@@ -1,0 +1,137 @@
+// The frame saver. One lock guards the queue of frames and the failure; encoding happens outside
+// it, renaming inside it, so that frames take their names one at a time and in order.
+#include "app/frame_saver.h"
+
+#include "app/frame_file.h"
+#include "app/pool_task.h"
+#include "app/render_stats.h"
+#include "runtime/files.h"
+
+#include <algorithm>
+
+namespace korvel {
+
+frame_saver::frame_saver(std::int32_t in_flight)
+    : limit_(static_cast<std::size_t>(std::max(in_flight, 0))) {}
+
+frame_saver::~frame_saver() {
+    finish();
+    pool_.wait();
+}
+
+std::int32_t frame_saver::hand_over(image_handle_t canvas, const std::u16string& path) {
+    if (failed()) {
+        bitmap_delete(canvas);
+        return 0;
+    }
+    auto work = std::make_shared<frame>();
+    work->path = path;
+    work->part = frame_part_name(path.c_str());
+    work->canvas = canvas;
+    {
+        std::lock_guard guard(lock_);
+        frames_.push_back(work);
+    }
+    try {
+        pool_run(pool_, [this, work] { run_queued(work); });
+    } catch (...) {
+        // Left queued: the next wait encodes it on the waiting thread.
+    }
+    wait_until_at_most(limit_);
+    return 1;
+}
+
+void frame_saver::finish() {
+    wait_until_at_most(0);
+}
+
+std::u16string frame_saver::failed_path() const {
+    std::lock_guard guard(lock_);
+    return failed_path_;
+}
+
+// Encodes queued frames on this thread, oldest first, rather than wait for a pool thread that
+// may never come; waits only while every frame left is being encoded elsewhere.
+void frame_saver::wait_until_at_most(std::size_t count) {
+    std::unique_lock guard(lock_);
+    while (frames_.size() > count) {
+        const auto queued = std::find_if(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
+            return f->state == frame_state::queued;
+        });
+        if (queued != frames_.end() && !failed()) {
+            const frame_ptr work = *queued;
+            work->state = frame_state::encoding;
+            guard.unlock();
+            encode(work);
+            guard.lock();
+        } else {
+            name_finished_frames();
+            if (frames_.size() > count) progressed_.wait(guard);
+        }
+    }
+}
+
+void frame_saver::run_queued(const frame_ptr& work) {
+    {
+        std::lock_guard guard(lock_);
+        if (work->state != frame_state::queued) return;
+        if (failed()) {
+            name_finished_frames();
+            return;
+        }
+        work->state = frame_state::encoding;
+    }
+    encode(work);
+}
+
+void frame_saver::encode(const frame_ptr& work) {
+    bool written = false;
+    try {
+        stage_timer timer(render_stage::encode);
+        written = frame_part_write(work->canvas, work->part.c_str()) != 0;
+    } catch (...) {
+        written = false;
+    }
+    bitmap_delete(work->canvas);
+    {
+        std::lock_guard guard(lock_);
+        work->canvas = 0;
+        work->state = written ? frame_state::written : frame_state::not_written;
+        name_finished_frames();
+    }
+    progressed_.notify_all();
+}
+
+// Gives the oldest frames their names for as long as they are written. After a failure the
+// frames behind it are given up instead: their temporary files are removed, and those not yet
+// encoded are freed unencoded.
+void frame_saver::name_finished_frames() {
+    while (!frames_.empty()) {
+        frame& oldest = *frames_.front();
+        if (oldest.state == frame_state::encoding) return;
+        if (oldest.state == frame_state::queued) {
+            if (!failed()) return;
+            bitmap_delete(oldest.canvas);
+            oldest.canvas = 0;
+        } else if (oldest.state == frame_state::written) {
+            if (failed())
+                file_delete(oldest.part.c_str());
+            else if (frame_part_commit(oldest.part.c_str(), oldest.path.c_str()))
+                render_stats_count_frame();
+            else
+                note_failure(oldest.path);
+        } else if (oldest.state == frame_state::not_written) {
+            note_failure(oldest.path);
+        }
+        oldest.state = frame_state::given_up;
+        frames_.pop_front();
+    }
+}
+
+void frame_saver::note_failure(const std::u16string& path) {
+    if (failed()) return;
+    failed_path_ = path;
+    failed_.store(true, std::memory_order_release);
+}
+
+} // namespace korvel

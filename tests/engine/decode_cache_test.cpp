@@ -1,0 +1,98 @@
+// The read-ahead cache on its own: what it hands over is exactly what loading the file now gives,
+// a file changed since it was decoded is left to the caller, and work not yet started is handed
+// back rather than waited for.
+#include "app/decode_cache.h"
+#include "image/codec.h"
+#include "tests/engine/engine_fixture.h"
+#include "tests/runtime/wait_until.h"
+
+#include <gtest/gtest.h>
+#include <oneapi/tbb/global_control.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace korvel::test {
+namespace {
+
+class decode_cache_test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine_runtime_init();
+        write_inputs(in, 10, 48, 32);
+    }
+
+    // The first count inputs from first, to be loaded in that order.
+    load_plan plan_of(int first, int count) const {
+        load_plan plan;
+        plan.folder = in.text();
+        for (int i = first; i < first + count; ++i)
+            plan.current.push_back(utf16_of(input_name(i)));
+        return plan;
+    }
+
+    std::u16string path_of(int index) const { return in.text() + utf16_of(input_name(index)); }
+
+    static std::u16string utf16_of(const std::string& name) { return {name.begin(), name.end()}; }
+
+    // The handle holds what loading the file now gives; it is freed either way.
+    void expect_loaded_now(image_handle_t handle, std::int32_t depth, int index) const {
+        std::int32_t now_depth = 0;
+        const image_handle_t now = bitmap_load(path_of(index).c_str(), &now_depth);
+        const bitmap* a = bitmap_get(handle);
+        const bitmap* b = bitmap_get(now);
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(depth, now_depth);
+        ASSERT_EQ(a->stride * a->height, b->stride * b->height);
+        EXPECT_EQ(
+            std::memcmp(a->pixels, b->pixels, static_cast<std::size_t>(a->stride) * a->height), 0);
+        bitmap_delete(handle);
+        bitmap_delete(now);
+    }
+
+    scratch_dir in;
+};
+
+TEST_F(decode_cache_test, hands_over_what_it_decoded_ahead_while_the_file_is_unchanged) {
+    decode_cache cache(3);
+    cache.plan(plan_of(0, 3));
+    ASSERT_TRUE(wait_until([&] { return cache.counters().decoded == 3; }));
+    for (int i = 0; i < 3; ++i) {
+        std::int32_t depth = 0;
+        const image_handle_t handle = cache.take(path_of(i), &depth);
+        ASSERT_NE(handle, 0u) << "input " << i;
+        expect_loaded_now(handle, depth, i);
+    }
+    const decode_cache_counters counters = cache.counters();
+    EXPECT_EQ(counters.hits, 3);
+    EXPECT_EQ(counters.misses, 0);
+    EXPECT_EQ(counters.entries, 0);
+}
+
+TEST_F(decode_cache_test, a_file_replaced_after_decoding_is_left_for_the_caller_to_load) {
+    decode_cache cache(1);
+    cache.plan(plan_of(0, 1));
+    ASSERT_TRUE(wait_until([&] { return cache.counters().decoded == 1; }));
+    ASSERT_TRUE(write_png(in.path() + "fresh.tmp", test_picture(48, 32, true, 1234)));
+    std::filesystem::rename(in.path() + "fresh.tmp", in.path() + input_name(0));
+
+    std::int32_t depth = 0;
+    EXPECT_EQ(cache.take(path_of(0), &depth), 0u);
+    EXPECT_EQ(cache.counters().stale, 1);
+    EXPECT_EQ(cache.counters().entries, 0);
+}
+
+TEST_F(decode_cache_test, on_one_thread_queued_decodes_are_handed_back_instead_of_waited_for) {
+    tbb::global_control one(tbb::global_control::max_allowed_parallelism, 1);
+    decode_cache cache(2);
+    cache.plan(plan_of(0, 4));
+    for (int i = 0; i < 4; ++i) {
+        std::int32_t depth = 0;
+        EXPECT_EQ(cache.take(path_of(i), &depth), 0u);
+    }
+    EXPECT_EQ(cache.counters().decoded, 0);
+    EXPECT_EQ(cache.counters().misses, 4);
+}
+
+} // namespace
+} // namespace korvel::test
