@@ -1,0 +1,34 @@
+// The command line of korvel-render: which folders, the values the window's fields would hold,
+// the output frames to render, the number of threads and how much to report.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace korvel {
+
+struct batch_options {
+    std::string input_folder; // native bytes, ending in "/"
+    std::string output_folder;
+    std::int64_t layers = 100;
+    std::int64_t alpha = 255;
+    bool reverse = false;
+    std::int32_t threads = 0; // 0: every processor
+    std::int32_t first_frame = 1;
+    std::int32_t last_frame = std::numeric_limits<std::int32_t>::max();
+    bool quiet = false;
+    bool stats = false;
+};
+
+enum class batch_command { render, help, version, usage_error };
+
+// Reads the arguments into options. For usage_error, error holds a one-line message that names
+// what was wrong (without the program name).
+batch_command batch_options_parse(int argc, char** argv, batch_options* options,
+                                  std::string* error);
+
+// The --help text.
+const char* batch_help_text();
+
+} // namespace korvel
