@@ -26,6 +26,8 @@ usage: ./dev.sh COMMAND [ARGS]
   tsan [ARGS]    build and run the suite under ThreadSanitizer
   deps           only install the Debian packages that are missing
   build          only build (into build/)
+  bench [ARGS]   install what is missing, then time korvel-render against ImageMagick and ffmpeg
+                 on generated sequences and print the table (ARGS go to bench/compare.sh --help)
 EOF
 }
 
@@ -100,6 +102,10 @@ tsan)
     ;;
 deps) deps ;;
 build) build build ;;
+bench)
+    deps
+    bench/compare.sh "$@"
+    ;;
 help | -h | --help) usage ;;
 *)
     usage >&2
