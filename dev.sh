@@ -76,7 +76,15 @@ case "$cmd" in
 run)
     deps
     build build
-    echo "Korvel's window is not built yet: only the runtime library and its tests exist so far."
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "dev.sh: there is no display to open Korvel's window on (neither DISPLAY nor WAYLAND_DISPLAY is set)."
+        echo "  On a desktop, run ./dev.sh run from a terminal of that desktop."
+        echo "  Without one, start it under a virtual display:"
+        echo "    apt-get install -y xvfb && (cd build && xvfb-run -a app/korvel)"
+        exit 0
+    fi
+    # The job file "Korvel Temp.tmp" lives in the working directory while Korvel runs.
+    cd build && exec app/korvel
     ;;
 test)
     deps
