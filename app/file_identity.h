@@ -17,7 +17,8 @@ struct file_identity {
     bool operator==(const file_identity&) const = default;
 };
 
-// The identity of the file at path (symbolic links followed); 0 when it cannot be taken.
+// The identity of the regular file at path (symbolic links followed); 0 when it cannot be taken
+// or the path names anything else.
 std::int32_t file_identity_of(const char16_t* path, file_identity* identity);
 
 } // namespace korvel

@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace korvel::test {
 namespace {
@@ -80,6 +81,24 @@ TEST_F(decode_cache_test, a_file_replaced_after_decoding_is_left_for_the_caller_
     EXPECT_EQ(cache.take(path_of(0), &depth), 0u);
     EXPECT_EQ(cache.counters().stale, 1);
     EXPECT_EQ(cache.counters().entries, 0);
+}
+
+// A pipe named like a frame gives its bytes only once, to whoever reads first: read ahead, it would
+// block a pool thread and rob the job of the data. It is left for the job to read itself.
+TEST_F(decode_cache_test, a_pipe_named_like_a_frame_is_never_opened_ahead) {
+    const std::string pipe = in.path() + input_name(1);
+    std::filesystem::remove(pipe);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    decode_cache cache(3);
+    cache.plan(plan_of(0, 3));
+    ASSERT_TRUE(wait_until([&] { return cache.counters().decoded == 2; }));
+    std::int32_t depth = 0;
+    EXPECT_EQ(cache.take(path_of(1), &depth), 0u);
+    for (int i : {0, 2}) {
+        const image_handle_t handle = cache.take(path_of(i), &depth);
+        ASSERT_NE(handle, 0u) << "input " << i;
+        bitmap_delete(handle);
+    }
 }
 
 TEST_F(decode_cache_test, on_one_thread_queued_decodes_are_handed_back_instead_of_waited_for) {
