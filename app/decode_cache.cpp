@@ -137,16 +137,16 @@ void decode_cache::run_queued(const entry_ptr& work) {
 // Decodes an entry that the calling thread has claimed. The file's identity is taken before and
 // after: a file that changed meanwhile may have been read half old, half new, so it is dropped.
 void decode_cache::decode(const entry_ptr& work) {
-    file_identity before{};
-    file_identity after{};
+    file_version before{};
+    file_version after{};
     std::int32_t source_depth = 0;
     image_handle_t handle = 0;
     try {
-        if (file_identity_of(work->path.c_str(), &before)) {
+        if (file_version_of(work->path.c_str(), &before)) {
             stage_timer timer(render_stage::decode);
             handle = bitmap_load(work->path.c_str(), &source_depth);
         }
-        if (handle && !(file_identity_of(work->path.c_str(), &after) && after == before)) {
+        if (handle && !(file_version_of(work->path.c_str(), &after) && after == before)) {
             bitmap_delete(handle);
             handle = 0;
         }
@@ -212,8 +212,8 @@ void decode_cache::forget(const entry_ptr& dropped) {
 
 // A decoded entry's bitmap for the caller, when the file is still the one that was decoded.
 image_handle_t decode_cache::take_decoded(const entry& found, std::int32_t* source_depth) {
-    file_identity now{};
-    if (file_identity_of(found.path.c_str(), &now) && now == found.identity) {
+    file_version now{};
+    if (file_version_of(found.path.c_str(), &now) && now == found.identity) {
         *source_depth = found.source_depth;
         return found.handle;
     }

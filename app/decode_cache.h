@@ -6,7 +6,7 @@
 // cache works (without gain) and cannot deadlock when the pool has no thread to spare.
 #pragma once
 
-#include "app/file_identity.h"
+#include "app/file_version.h"
 #include "app/load_plan.h"
 #include "image/bitmap.h"
 
@@ -63,7 +63,7 @@ private:
         bool wanted = true;
         image_handle_t handle = 0;
         std::int32_t source_depth = 0;
-        file_identity identity{};
+        file_version identity{};
     };
     using entry_ptr = std::shared_ptr<entry>;
 

@@ -1,5 +1,5 @@
 // File identities from stat.
-#include "app/file_identity.h"
+#include "app/file_version.h"
 
 #include "runtime/native_name.h"
 
@@ -8,7 +8,7 @@
 
 namespace korvel {
 
-std::int32_t file_identity_of(const char16_t* path, file_identity* identity) {
+std::int32_t file_version_of(const char16_t* path, file_version* identity) {
     std::string native;
     struct stat status {};
     if (!native_name(path, native) || stat(native.c_str(), &status) != 0) return 0;

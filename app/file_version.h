@@ -8,17 +8,17 @@
 
 namespace korvel {
 
-struct file_identity {
+struct file_version {
     std::uint64_t device;
     std::uint64_t inode;
     std::int64_t size;
     std::int64_t modified_ns; // modification time, nanoseconds since the epoch
 
-    bool operator==(const file_identity&) const = default;
+    bool operator==(const file_version&) const = default;
 };
 
 // The identity of the regular file at path (symbolic links followed); 0 when it cannot be taken
 // or the path names anything else.
-std::int32_t file_identity_of(const char16_t* path, file_identity* identity);
+std::int32_t file_version_of(const char16_t* path, file_version* identity);
 
 } // namespace korvel
