@@ -70,6 +70,18 @@ asan_options() {
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 }
 
+# Without a display there is no window to open: show what Korvel does on a sample sequence that
+# the project generates itself, with the batch renderer.
+render_sample() {
+    echo "dev.sh: no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so Korvel's window cannot open."
+    echo "dev.sh: rendering a generated sample sequence with the batch renderer instead."
+    build/bench/make_workload sample build/sample/in
+    rm -rf build/sample/out && mkdir -p build/sample/out
+    build/app/korvel-render -l 10 build/sample/in build/sample/out
+    echo "dev.sh: the motion-blurred frames are in $here/build/sample/out"
+    echo "dev.sh: to see the window without a desktop: apt-get install -y xvfb && (cd build && xvfb-run -a app/korvel)"
+}
+
 cmd=${1:-help}
 [ $# -gt 0 ] && shift
 case "$cmd" in
@@ -77,10 +89,7 @@ run)
     deps
     build build
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        echo "dev.sh: there is no display to open Korvel's window on (neither DISPLAY nor WAYLAND_DISPLAY is set)."
-        echo "  On a desktop, run ./dev.sh run from a terminal of that desktop."
-        echo "  Without one, start it under a virtual display:"
-        echo "    apt-get install -y xvfb && (cd build && xvfb-run -a app/korvel)"
+        render_sample
         exit 0
     fi
     # The job file "Korvel Temp.tmp" lives in the working directory while Korvel runs.
