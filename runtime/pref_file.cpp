@@ -8,6 +8,7 @@
 #include "runtime/pref_parse.h"
 #include "runtime/utf.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <sys/stat.h>
@@ -15,6 +16,11 @@
 
 namespace korvel {
 namespace {
+
+bool holds_non_ascii(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
 
 const char16_t* or_empty(const char16_t* name) {
     return name ? name : u"";
@@ -144,7 +150,12 @@ void pref_file::write_back() noexcept {
     // What was stored in a file that could only be opened for reading is dropped.
     if (handle_ < 0 || !writable_) return;
     try {
-        replace_contents(handle_, pref_format(document_.entries(), with_mark_));
+        std::string contents = pref_format(document_.entries(), with_mark_);
+        // An empty file stays without the mark only while it holds plain ASCII: other bytes
+        // without the mark would be read back as ISO 8859-1, changed.
+        if (!with_mark_ && holds_non_ascii(contents))
+            contents = pref_format(document_.entries(), true);
+        replace_contents(handle_, contents);
     } catch (const std::bad_alloc&) {
         // Without memory for the new contents the old ones stay as they were.
     }
