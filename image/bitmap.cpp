@@ -2,6 +2,8 @@
 // invented handle is answered with null instead of being dereferenced.
 #include "image/bitmap.h"
 
+#include "image/pixel_budget.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -65,6 +67,7 @@ image_handle_t bitmap_create_exact(std::int32_t width, std::int32_t height, std:
     if (!side_in_range(width) || !side_in_range(height)) return 0;
     if (depth != 16 && depth != 24 && depth != 32) return 0;
     std::int32_t stride = row_bytes(width, depth);
+    if (!pixel_memory_allowed(stride, height)) return 0;
     auto* pixels = static_cast<std::uint8_t*>(
         std::calloc(static_cast<std::size_t>(height), static_cast<std::size_t>(stride)));
     if (pixels == nullptr) return 0;
@@ -84,6 +87,7 @@ image_handle_t bitmap_create(std::int32_t width, std::int32_t height, std::int32
 image_handle_t icon_create(std::int32_t width, std::int32_t height, std::int32_t source_depth,
                            const std::uint8_t* bgra_rows) {
     if (!side_in_range(width) || !side_in_range(height) || bgra_rows == nullptr) return 0;
+    if (!pixel_memory_allowed(std::int64_t{width} * 4, height)) return 0;
     std::size_t size = static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height);
     auto* copy = static_cast<std::uint8_t*>(std::malloc(size));
     if (copy == nullptr) return 0;

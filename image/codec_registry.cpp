@@ -122,9 +122,13 @@ image_handle_t decode_to_bitmap() {
     if (context->bitmap_depth == 24 || context->bitmap_depth == 32) {
         handle = bitmap_create(context->width, context->height, context->bitmap_depth);
     }
-    if (bitmap* target = bitmap_get(handle)) {
-        // A source that fails part-way still gives its picture: the rows not reached stay zero.
-        context->decoder->decode(context, target->pixels, target->stride, ROWS_BOTTOM_UP);
+    bitmap* target = bitmap_get(handle);
+    // A source that fails part-way is refused: a half-copied frame would otherwise pass for a
+    // whole one, its missing rows transparent black, and spoil every frame drawn from it.
+    if (target != nullptr &&
+        !context->decoder->decode(context, target->pixels, target->stride, ROWS_BOTTOM_UP)) {
+        bitmap_delete(handle);
+        handle = 0;
     }
     decode_finish();
     return handle;

@@ -5,6 +5,7 @@
 #include "image/bmp_format.h"
 #include "image/codec.h"
 #include "image/dib_reader.h"
+#include "image/pixel_budget.h"
 
 #include <cstring>
 #include <memory>
@@ -14,6 +15,11 @@ namespace korvel {
 namespace {
 
 constexpr std::int32_t compressed_icon_depth = 32;
+// The longest image data an icon entry may have: colour rows within the pixel cap, a 1-bit mask
+// (at most a sixteenth of them, padding included) and room for headers and a palette. An entry
+// claiming more is refused before its data is read into memory.
+constexpr std::uint64_t LARGEST_ICON_IMAGE =
+    LARGEST_PIXEL_BYTES + LARGEST_PIXEL_BYTES / 16 + (std::uint64_t{1} << 20);
 
 struct entry_choice {
     std::uint32_t offset;
@@ -95,6 +101,7 @@ image_handle_t icon_from_dib(const byte_source& image, std::int32_t* source_dept
         !source_holds(image, mask_offset, mask_size)) {
         return 0;
     }
+    if (!pixel_memory_allowed(std::int64_t{info.width} * 4, info.height)) return 0;
     std::size_t pixels = static_cast<std::size_t>(info.width) * info.height;
     std::unique_ptr<std::uint8_t[]> bgra(new (std::nothrow) std::uint8_t[pixels * 4]);
     if (!bgra || !read_colour_rows(image, info, bgra.get())) return 0;
@@ -146,7 +153,7 @@ image_handle_t icon_read(const byte_source& source, std::int32_t* source_depth) 
         return 0;
     }
     entry_choice choice;
-    if (!choose_entry(source, count, &choice) ||
+    if (!choose_entry(source, count, &choice) || choice.length > LARGEST_ICON_IMAGE ||
         !source_holds(source, choice.offset, choice.length)) {
         return 0;
     }

@@ -26,6 +26,9 @@ constexpr png_alloc_size_t CHUNK_MEMORY_LIMIT = 8u << 20;
 // missing, so a few damaged bytes could cost a gigabyte. No sound file needs one block larger
 // than a chunk within the limit above; the widest row is a quarter of a megabyte.
 constexpr png_alloc_size_t LARGEST_ALLOCATION = 2 * CHUNK_MEMORY_LIMIT;
+// What libpng may read for one row beyond the row's widest possible bytes (8 per pixel and the
+// filter byte): its IDAT read size of 8 KiB, chunk framing and deflate's block overhead.
+constexpr std::size_t ROW_READ_SLACK = 16 * 1024;
 
 void png_close(decode_context* context);
 
@@ -60,7 +63,7 @@ void attach_source(decode_context* context, png_read_state* state) {
         state->cursor = context->memory;
         png_set_read_fn(state->png, nullptr, png_memory_read);
     } else {
-        png_init_io(state->png, context->file);
+        png_set_read_fn(state->png, nullptr, png_file_read);
         png_set_sig_bytes(state->png, SIGNATURE_BYTES);
     }
 }
@@ -136,13 +139,18 @@ std::int32_t png_probe(decode_context* context) {
     return 1;
 }
 
-// Hands libpng one memory row at a time, every pass, the top picture row first.
+// Hands libpng one memory row at a time, every pass, the top picture row first, each with its
+// read allowance.
 void read_rows(decode_context* context, std::uint8_t* pixels, std::int32_t stride,
                std::uint32_t row_flags) {
     png_read_state* state = png_read_state_of(context);
+    const std::size_t allowance =
+        std::size_t{8} * static_cast<std::size_t>(context->width) + 1 + ROW_READ_SLACK;
+    state->reads_bounded = true;
     for (std::int32_t pass = 0; pass < state->pass_count; ++pass) {
         for (std::int32_t y = 0; y < context->height; ++y) {
             png_bytep row = pixels + memory_row_offset(y, context->height, stride, row_flags);
+            state->read_allowance = allowance;
             png_read_rows(state->png, &row, nullptr, 1);
         }
     }
@@ -150,7 +158,8 @@ void read_rows(decode_context* context, std::uint8_t* pixels, std::int32_t strid
 
 std::int32_t png_decode(decode_context* context, std::uint8_t* pixels, std::int32_t stride,
                         std::uint32_t row_flags) {
-    if (setjmp(png_jmpbuf(png_read_state_of(context)->png))) return 0;
+    png_read_state* state = png_read_state_of(context);
+    if (setjmp(png_jmpbuf(state->png))) return state->picture_complete ? 1 : 0;
     read_rows(context, pixels, stride, row_flags);
     return 1;
 }
