@@ -4,17 +4,15 @@
 // never counts it as a frame.
 #include "app/frame_file.h"
 
+#include "app/stale_parts.h"
 #include "image/codec.h"
 #include "runtime/files.h"
-
-#include <unistd.h>
 
 namespace korvel {
 
 std::u16string frame_part_name(const char16_t* path) {
     std::u16string name(path);
-    name += u".";
-    for (char c : std::to_string(getpid()))
+    for (char c : part_owner_mark())
         name += static_cast<char16_t>(c);
     name += u".part";
     return name;

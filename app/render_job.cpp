@@ -17,6 +17,7 @@
 #include "app/layer_opacity.h"
 #include "app/load_plan.h"
 #include "app/render_stats.h"
+#include "app/stale_parts.h"
 #include "drawing/draw.h"
 #include "image/codec.h"
 #include "image/image.h"
@@ -323,10 +324,18 @@ void render_frames(job& j) {
     }
 }
 
+// Temporary files that a killed render left where this one writes its frames.
+void remove_stale_parts(const job& j) {
+    const std::int32_t at = ws_position();
+    stale_parts_remove(j.host->ops->output_folder(j.host->state, at));
+    ws_restore(at);
+}
+
 // Runs the job's frames; before it returns, every frame handed over is complete (or its failure
 // told) and nothing decoded ahead is left.
 void run_job(job& j) {
     j.listing = png_listing(j.folder_seen.c_str());
+    remove_stale_parts(j);
     render_frames(j);
     if (saving_failed(j)) end_with_save_failure(j);
     j.cache.release_all();

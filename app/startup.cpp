@@ -1,6 +1,7 @@
 // Start-up and shutdown of the window program.
 #include "app/startup.h"
 
+#include "app/job_folder_claim.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
 #include "app/render_worker.h"
@@ -14,6 +15,7 @@
 #include "runtime/strings.h"
 #include "runtime/threads.h"
 #include "ui/desktop.h"
+#include "ui/requester.h"
 #include "ui/toolkit.h"
 
 #include <cstdio>
@@ -58,7 +60,8 @@ void set_application_icon() {
         handles[i] = images[i] ? image_handle(images[i]) : 0;
     }
     desktop_set_icon(handles, RESOURCE_ICON_COUNT);
-    for (obj_number image : images) image_free(image);
+    for (obj_number image : images)
+        image_free(image);
 }
 
 // The finalisers. While a render job runs, its canvas and layer are in use on the worker
@@ -72,26 +75,40 @@ void run_finalisers() {
     if (program.render_flag.load() == 0) images_end();
 }
 
-[[noreturn]] void end_process() {
+[[noreturn]] void end_process(int status) {
     std::fflush(nullptr);
-    _exit(0);
+    _exit(status);
+}
+
+// Serves the window; the job file that the session made goes with it.
+void serve_window() {
+    main_window_run();
+    file_delete(JOB_FILE_NAME);
+}
+
+// The job file there belongs to the program that holds the folder, so it is left alone.
+void refuse_taken_folder() {
+    request_message(u"Error!", FOLDER_TAKEN, MESSAGE_OK);
 }
 
 } // namespace
 
 void korvel_run() {
+    const bool folder_claimed = job_folder_claim() != 0;
     initialise_runtime();
     thread_create(render_worker, 0);
     catch_button_images();
     set_application_icon();
     if (main_window_build()) {
-        main_window_run();
-        file_delete(JOB_FILE_NAME);
+        if (folder_claimed)
+            serve_window();
+        else
+            refuse_taken_folder();
         image_free(IMAGE_BUTTON_UP);
         image_free(IMAGE_BUTTON_DOWN);
     }
     run_finalisers();
-    end_process();
+    end_process(folder_claimed ? 0 : 1);
 }
 
 } // namespace korvel

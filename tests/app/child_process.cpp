@@ -105,11 +105,13 @@ void child_report(const std::vector<std::string>& fields) {
     if (report_fd >= 0) write_all(report_fd, line);
 }
 
-child_outcome run_child(const std::function<void()>& body, const std::string& error_path,
-                        std::chrono::seconds limit) {
-    child_outcome outcome;
+running_child start_child(const std::function<void()>& body, const std::string& error_path,
+                          std::chrono::seconds limit) {
+    running_child started;
+    started.error_path = error_path;
+    started.deadline = std::chrono::steady_clock::now() + limit;
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) return outcome;
+    if (pipe2(ends, O_CLOEXEC) != 0) return started;
     // Output still buffered here would otherwise be written a second time by the child.
     std::fflush(nullptr);
     const pid_t child = fork();
@@ -120,16 +122,28 @@ child_outcome run_child(const std::function<void()>& body, const std::string& er
     close(ends[1]);
     if (child < 0) {
         close(ends[0]);
-        return outcome;
+        return started;
     }
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    read_reports(ends[0], deadline, outcome);
-    close(ends[0]);
-    wait_for_end(child, deadline, outcome);
-    std::ifstream errors(error_path, std::ios::binary);
+    started.pid = child;
+    started.read_end = ends[0];
+    return started;
+}
+
+child_outcome finish_child(const running_child& child) {
+    child_outcome outcome;
+    if (child.pid < 0) return outcome;
+    read_reports(child.read_end, child.deadline, outcome);
+    close(child.read_end);
+    wait_for_end(child.pid, child.deadline, outcome);
+    std::ifstream errors(child.error_path, std::ios::binary);
     outcome.error_output.assign(std::istreambuf_iterator<char>(errors),
                                 std::istreambuf_iterator<char>());
     return outcome;
+}
+
+child_outcome run_child(const std::function<void()>& body, const std::string& error_path,
+                        std::chrono::seconds limit) {
+    return finish_child(start_child(body, error_path, limit));
 }
 
 } // namespace korvel::app_test

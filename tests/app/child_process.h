@@ -22,10 +22,24 @@ struct child_outcome {
     std::string error_output;                    // what it wrote to standard error
 };
 
+// A child started and not yet waited for.
+struct running_child {
+    int pid = -1;
+    int read_end = -1; // the report pipe
+    std::chrono::steady_clock::time_point deadline;
+    std::string error_path;
+};
+
 // Runs body in a forked child whose standard error goes to error_path. The child ends with exit
 // code 0 when body returns. The parent must have no other threads.
 child_outcome run_child(const std::function<void()>& body, const std::string& error_path,
                         std::chrono::seconds limit);
+
+// As run_child, in two steps, so that the parent can act (and run other children) while the
+// child runs. The child's reports wait in its pipe meanwhile, so it must not report much.
+running_child start_child(const std::function<void()>& body, const std::string& error_path,
+                          std::chrono::seconds limit);
+child_outcome finish_child(const running_child& child);
 
 // In the child: reports one line of fields to the parent (any thread; whole lines never mix).
 void child_report(const std::vector<std::string>& fields);

@@ -14,9 +14,11 @@
 #include "ui/gadget_record.h"
 #include "ui/statusbar_widget.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 
 #include <algorithm>
@@ -77,6 +79,27 @@ void drive(const std::function<void(program_driver&)>& script) {
     wait_for_window();
     script(driver);
     driver.close_window();
+}
+
+// A program that ends by itself after the script: the driver only waits for that end.
+void drive_without_window(const std::function<void(program_driver&)>& script) {
+    if (!hand_off_wait_for_application(seconds(60)))
+        give_up("the program made no application object");
+    program_driver driver;
+    script(driver);
+    child_report({"done"});
+    for (;;)
+        std::this_thread::sleep_for(seconds(1));
+}
+
+// Enters the working folder as a desktop start does, with the offscreen platform.
+void prepare_process(const std::string& working_folder) {
+    if (chdir(working_folder.c_str()) != 0) give_up("cannot enter " + working_folder);
+    const std::string runtime_folder = working_folder + "/.xdg-runtime";
+    mkdir(runtime_folder.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtime_folder.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    hand_off_watch_for_application();
 }
 
 } // namespace
@@ -148,6 +171,34 @@ bool program_driver::answer_message(const std::string& title, reply button) {
     fail(std::string("could not press ") + button_name(button) + " in \"" + title + "\"");
     answer_with_default(*dialog);
     return false;
+}
+
+bool program_driver::answer_ok_without_window(const std::string& title) {
+    // Only the user-interface thread touches the box; it is looked up anew at each step.
+    const auto shown_box = [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        return box && box->isVisible() ? box : nullptr;
+    };
+    if (!ui_condition_within([&] { return shown_box() != nullptr; }, dialog_limit,
+                             "waiting for a message box")) {
+        fail("no message box came; expected \"" + title + "\"");
+        return false;
+    }
+    bool pressed = false;
+    on_ui(
+        [&] {
+            QMessageBox* box = shown_box();
+            if (!box) return;
+            const std::string shown_title = utf8(box->windowTitle());
+            child_report({"message", shown_title, utf8(box->text()), ""});
+            QAbstractButton* ok = box->button(QMessageBox::Ok);
+            if (shown_title != title || !ok) return;
+            ok->click();
+            pressed = true;
+        },
+        "answering a message box");
+    if (!pressed) fail("could not press OK in \"" + title + "\"");
+    return pressed;
 }
 
 bool program_driver::answer_next_dialog(milliseconds limit) {
@@ -271,13 +322,15 @@ void program_driver::close_window() {
 
 void run_program_with_driver(const std::string& working_folder,
                              std::function<void(program_driver&)> script) {
-    if (chdir(working_folder.c_str()) != 0) give_up("cannot enter " + working_folder);
-    const std::string runtime_folder = working_folder + "/.xdg-runtime";
-    mkdir(runtime_folder.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", runtime_folder.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    hand_off_watch_for_application();
+    prepare_process(working_folder);
     std::thread(drive, std::move(script)).detach();
+    korvel_run();
+}
+
+void run_program_without_window_with_driver(const std::string& working_folder,
+                                            std::function<void(program_driver&)> script) {
+    prepare_process(working_folder);
+    std::thread(drive_without_window, std::move(script)).detach();
     korvel_run();
 }
 

@@ -32,6 +32,11 @@ public:
     // answered with the button. False, with a failure noted, otherwise.
     bool answer_message(const std::string& title, reply button);
 
+    // For a program that shows no main window: waits for a message box with that title, reports
+    // it as every message box is reported, and presses its OK button. False, with a failure
+    // noted, when none came.
+    bool answer_ok_without_window(const std::string& title);
+
     // Takes the next dialog shown, whatever it is, and answers it: a message box with OK or No, a
     // chooser by cancelling. False when none came within the limit.
     bool answer_next_dialog(std::chrono::milliseconds limit);
@@ -67,5 +72,12 @@ public:
 // runs the program, which ends the process.
 [[noreturn]] void run_program_with_driver(const std::string& working_folder,
                                           std::function<void(program_driver&)> script);
+
+// Child process only: as run_program_with_driver, for a program expected to show a message box
+// instead of its main window. The script starts once the application object exists; the program
+// ends the process by itself.
+[[noreturn]] void
+run_program_without_window_with_driver(const std::string& working_folder,
+                                       std::function<void(program_driver&)> script);
 
 } // namespace korvel::app_test

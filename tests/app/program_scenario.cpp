@@ -40,14 +40,6 @@ void take_line(program_run& run, const std::vector<std::string>& fields) {
     }
 }
 
-bool has_sanitizer_report(const std::string& output) {
-    constexpr std::array<const char*, 5> marks{"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
-                                               "WARNING: ThreadSanitizer",
-                                               "runtime error:", "ThreadSanitizer: reported"};
-    return std::any_of(marks.begin(), marks.end(),
-                       [&](const char* mark) { return output.find(mark) != std::string::npos; });
-}
-
 std::string describe_pixel(const std::uint8_t* pixel) {
     std::ostringstream text;
     text << "(" << int(pixel[0]) << ", " << int(pixel[1]) << ", " << int(pixel[2]) << ", "
@@ -56,6 +48,14 @@ std::string describe_pixel(const std::uint8_t* pixel) {
 }
 
 } // namespace
+
+bool has_sanitizer_report(const std::string& output) {
+    constexpr std::array<const char*, 5> marks{"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                                               "WARNING: ThreadSanitizer",
+                                               "runtime error:", "ThreadSanitizer: reported"};
+    return std::any_of(marks.begin(), marks.end(),
+                       [&](const char* mark) { return output.find(mark) != std::string::npos; });
+}
 
 std::string program_run::note(const std::string& key) const {
     const auto found = notes.find(key);
@@ -90,9 +90,30 @@ void program_scenario::TearDown() {
 
 program_run program_scenario::run_program(std::function<void(program_driver&)> script,
                                           std::chrono::seconds limit) {
+    return finish_program(start_program(std::move(script), "program-errors.txt", limit));
+}
+
+running_child program_scenario::start_program(std::function<void(program_driver&)> script,
+                                              const std::string& errors_name,
+                                              std::chrono::seconds limit) {
+    return start_child([&] { run_program_with_driver(root_, script); }, root_ + "/" + errors_name,
+                       limit);
+}
+
+program_run
+program_scenario::run_program_without_window(std::function<void(program_driver&)> script,
+                                             const std::string& errors_name) {
+    return gather(run_child([&] { run_program_without_window_with_driver(root_, script); },
+                            root_ + "/" + errors_name, std::chrono::seconds(60)));
+}
+
+program_run program_scenario::finish_program(const running_child& started) {
+    return gather(finish_child(started));
+}
+
+program_run program_scenario::gather(const child_outcome& child) {
     program_run run;
-    run.child = run_child([&] { run_program_with_driver(root_, script); },
-                          root_ + "/program-errors.txt", limit);
+    run.child = child;
     for (const auto& fields : run.child.lines)
         if (!fields.empty()) take_line(run, fields);
     last_run_ = run.child;

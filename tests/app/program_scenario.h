@@ -52,6 +52,19 @@ protected:
     program_run run_program(std::function<void(program_driver&)> script,
                             std::chrono::seconds limit = std::chrono::seconds(120));
 
+    // As run_program, in two steps, so that the test can act while the program runs (for example
+    // run a second program). Each program running at once needs its own errors_name, the file in
+    // root_ that takes its standard error.
+    running_child start_program(std::function<void(program_driver&)> script,
+                                const std::string& errors_name,
+                                std::chrono::seconds limit = std::chrono::seconds(120));
+    program_run finish_program(const running_child& started);
+
+    // Runs the program in root_ expecting it to show a message box instead of its main window:
+    // the script starts at once, and the program ends its process by itself.
+    program_run run_program_without_window(std::function<void(program_driver&)> script,
+                                           const std::string& errors_name);
+
     // Frames made in in_.
     input_frames make_inputs(const frame_set_shape& shape);
 
@@ -65,12 +78,18 @@ protected:
     std::string out_;
 
 private:
-    child_outcome last_run_; // told when the test fails
+    // The run's reports, gathered; the last run is told when the test fails.
+    program_run gather(const child_outcome& child);
+
+    child_outcome last_run_;
 };
 
 // The run ended by itself with exit code 0 after its script completed, with no failure noted and
 // no sanitizer report.
 void expect_clean_end(const program_run& run);
+
+// Whether a process's standard error holds a report of a sanitizer.
+bool has_sanitizer_report(const std::string& output);
 
 // The names in a folder, sorted ("" names nothing for a missing folder).
 std::vector<std::string> folder_names(const std::string& folder);

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,14 +39,21 @@ void redirect(const std::string& path, int descriptor) {
     close(file);
 }
 
+// Ignoring SIGXFSZ survives exec: the limit then fails writes with EFBIG instead of killing.
+void limit_file_size(long bytes) {
+    const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+    if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(124);
+}
+
 } // namespace
 
 pid_t start_render(const std::vector<std::string>& args, const std::string& cwd,
-                   const std::string& err_path) {
+                   const std::string& err_path, long file_size_limit) {
     const std::vector<char*> argv = argument_vector(args);
     const pid_t pid = fork();
     if (pid == 0) {
         redirect(err_path, STDERR_FILENO);
+        if (file_size_limit > 0) limit_file_size(file_size_limit);
         become_render(cwd, argv);
     }
     EXPECT_GT(pid, 0) << "cannot start " << KORVEL_RENDER_PATH;

@@ -20,9 +20,11 @@ struct render_run {
 // Runs korvel-render with args in the folder cwd ("" for the test's own) and waits for it.
 render_run run_render(const std::vector<std::string>& args, const std::string& cwd = {});
 
-// Starts korvel-render with its standard error going to err_path and returns at once.
+// Starts korvel-render with its standard error going to err_path and returns at once. A
+// file_size_limit above 0 caps every file the run writes at that many bytes, with writes beyond
+// failing as on a full disk instead of ending the process.
 pid_t start_render(const std::vector<std::string>& args, const std::string& cwd,
-                   const std::string& err_path);
+                   const std::string& err_path, long file_size_limit = 0);
 // The exit status of a started run once it has ended.
 int wait_for_render(pid_t pid);
 
