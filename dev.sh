@@ -14,6 +14,7 @@ packages=(
     libpng-dev zlib1g-dev
     qt6-base-dev fonts-dejavu-core
     libtbb-dev libdeflate-dev
+    clang libclang-rt-14-dev
 )
 
 usage() {
@@ -24,6 +25,10 @@ usage: ./dev.sh COMMAND [ARGS]
   unit [ARGS]    build and run the plain test suite only (ARGS go to ctest, e.g. -R StrToInt)
   asan [ARGS]    build and run the suite under AddressSanitizer + UndefinedBehaviorSanitizer
   tsan [ARGS]    build and run the suite under ThreadSanitizer
+  fuzz [SECONDS] build the libFuzzer targets with clang and run each for SECONDS (default 600);
+                 corpora stay in build-fuzz/corpus/, findings land in build-fuzz/crashes/
+  soak           build, then run the soak test (outside CI): 20 renders in one window session,
+                 checking that open files and peak memory after the last equal those after the first
   deps           only install the Debian packages that are missing
   build          only build (into build/)
   bench [ARGS]   install what is missing, then time korvel-render against ImageMagick and ffmpeg
@@ -82,6 +87,59 @@ render_sample() {
     echo "dev.sh: to see the window without a desktop: apt-get install -y xvfb && (cd build && xvfb-run -a app/korvel)"
 }
 
+# The libFuzzer targets, each built from tests/fuzz/NAME_fuzz.cpp.
+fuzz_targets=(png_catch bmp_read icon_read pref_file str_to_int name_pattern)
+
+# Builds the targets with clang into build-fuzz/ (only the runtime and image libraries, no Qt) and
+# writes their seeds afresh.
+fuzz_build() {
+    if [ ! -f build-fuzz/CMakeCache.txt ]; then
+        CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKORVEL_FUZZ=ON -DKORVEL_WERROR=ON >/dev/null
+    fi
+    cmake --build build-fuzz --parallel "$jobs"
+    rm -rf build-fuzz/seeds
+    build-fuzz/tests/fuzz/fuzz_seed_writer build-fuzz/seeds
+}
+
+# The seed folders of target $1: its generated seeds, and for PNG loading the public PNG suites.
+fuzz_seeds() {
+    echo "build-fuzz/seeds/$1"
+    [ "$1" = png_catch ] || return 0
+    for suite in ../shared/pngsuite ../shared/testpngs; do
+        if [ -d "$suite" ]; then echo "$suite"; else echo "dev.sh: $suite is absent, not used as seeds" >&2; fi
+    done
+}
+
+# Runs every target for $1 seconds, growing its corpus; a crash, leak, hang or sanitizer report
+# is written to build-fuzz/crashes/ and makes the run fail. Prints each target's executions.
+fuzz_run() {
+    local seconds=$1 failed=() target status runs
+    # The preference target writes a file per input: a memory file system keeps that fast.
+    local scratch=/tmp
+    [ -d /dev/shm ] && [ -w /dev/shm ] && scratch=/dev/shm
+    mkdir -p build-fuzz/crashes build-fuzz/logs
+    for target in "${fuzz_targets[@]}"; do
+        mkdir -p "build-fuzz/corpus/$target"
+        local log=build-fuzz/logs/$target.log seeds
+        mapfile -t seeds < <(fuzz_seeds "$target")
+        status=0
+        TMPDIR=$scratch timeout $((seconds * 2 + 120)) "build-fuzz/tests/fuzz/${target}_fuzz" \
+            -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+            -artifact_prefix="build-fuzz/crashes/$target-" \
+            "build-fuzz/corpus/$target" "${seeds[@]}" >"$log" 2>&1 || status=$?
+        runs=$(LC_ALL=C sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+        if [ "$status" -eq 0 ]; then
+            printf 'dev.sh: fuzz %-13s %10s executions in %ss, nothing found\n' "$target" "${runs:-?}" "$seconds"
+        else
+            printf 'dev.sh: fuzz %-13s FAILED (status %s) after %s executions; log: %s\n' \
+                "$target" "$status" "${runs:-?}" "$log" >&2
+            grep -aE '^(==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written)' "$log" >&2 || true
+            failed+=("$target")
+        fi
+    done
+    [ ${#failed[@]} -eq 0 ] || { echo "dev.sh: fuzzing found faults in: ${failed[*]}" >&2; return 1; }
+}
+
 cmd=${1:-help}
 [ $# -gt 0 ] && shift
 case "$cmd" in
@@ -102,6 +160,9 @@ test)
     build build-asan -DKORVEL_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
     asan_options
     suite build-asan
+    # A bounded fuzzing smoke run: about three minutes in all.
+    fuzz_build
+    fuzz_run 25
     ;;
 unit)
     build build
@@ -116,6 +177,20 @@ tsan)
     build build-tsan -DKORVEL_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
     export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
     suite build-tsan "$@"
+    ;;
+fuzz)
+    seconds=${1:-600}
+    if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
+        echo "dev.sh: fuzz takes the seconds per target, a whole number above 0 (not '$seconds')" >&2
+        exit 2
+    fi
+    deps
+    fuzz_build
+    fuzz_run "$seconds"
+    ;;
+soak)
+    build build
+    build/tests/korvel_app_tests --gtest_also_run_disabled_tests --gtest_filter='soak_scenario.*'
     ;;
 deps) deps ;;
 build) build build ;;
