@@ -12,7 +12,8 @@
 
 namespace korvel {
 
-decode_cache::decode_cache(std::int32_t slots) : slots_(std::max(slots, 0)) {}
+decode_cache::decode_cache(std::int32_t slots, work_allowance* allowance, std::int64_t layer_bytes)
+    : slots_(std::max(slots, 0)), allowance_(allowance), layer_bytes_(layer_bytes) {}
 
 decode_cache::~decode_cache() {
     release_all();
@@ -65,7 +66,7 @@ image_handle_t decode_cache::take(const std::u16string& path, std::int32_t* sour
         const auto at = entries_.find(path);
         if (at != entries_.end()) {
             const entry_ptr found = at->second;
-            entries_.erase(at);
+            erase_entry(path);
             if (found->state == entry_state::decoded) handle = take_decoded(*found, source_depth);
             // A decode still queued is given up: the caller loads the file itself.
             found->state = entry_state::given_up;
@@ -105,6 +106,7 @@ std::vector<decode_cache::entry_ptr> decode_cache::queue_window() {
          ++k) {
         if (!forecast_.path_at(k, &path)) break;
         if (entries_.count(path) != 0) continue;
+        if (allowance_ && !allowance_->try_take_for_read_ahead(layer_bytes_)) break;
         auto queued = std::make_shared<entry>();
         queued->path = path;
         entries_.emplace(path, queued);
@@ -163,7 +165,7 @@ void decode_cache::decode(const entry_ptr& work) {
             bitmap_delete(handle);
             work->state = entry_state::given_up;
             const auto at = entries_.find(work->path);
-            if (at != entries_.end() && at->second == work) entries_.erase(at);
+            if (at != entries_.end() && at->second == work) erase_entry(work->path);
         }
     }
     finished_.notify_all();
@@ -207,7 +209,12 @@ void decode_cache::forget(const entry_ptr& dropped) {
     if (dropped->state == entry_state::decoded) bitmap_delete(dropped->handle);
     dropped->handle = 0;
     dropped->state = entry_state::given_up;
-    entries_.erase(dropped->path);
+    erase_entry(dropped->path);
+}
+
+// Every entry in the cache holds its share of the allowance until it leaves.
+void decode_cache::erase_entry(const std::u16string& path) {
+    if (entries_.erase(path) != 0 && allowance_) allowance_->give_back_read_ahead(layer_bytes_);
 }
 
 // A decoded entry's bitmap for the caller, when the file is still the one that was decoded.
