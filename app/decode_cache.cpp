@@ -109,6 +109,7 @@ std::vector<decode_cache::entry_ptr> decode_cache::queue_window() {
         if (allowance_ && !allowance_->try_take_for_read_ahead(layer_bytes_)) break;
         auto queued = std::make_shared<entry>();
         queued->path = path;
+        queued->allowance_held = allowance_ ? layer_bytes_ : 0;
         entries_.emplace(path, queued);
         work.push_back(queued);
     }
@@ -159,7 +160,11 @@ void decode_cache::decode(const entry_ptr& work) {
     {
         std::lock_guard guard(lock_);
         if (handle && work->wanted) {
-            *work = {work->path, entry_state::decoded, true, handle, source_depth, before};
+            work->state = entry_state::decoded;
+            work->handle = handle;
+            work->source_depth = source_depth;
+            work->identity = before;
+            hold_real_size(*work);
             ++counters_.decoded;
         } else {
             bitmap_delete(handle);
@@ -214,7 +219,20 @@ void decode_cache::forget(const entry_ptr& dropped) {
 
 // Every entry in the cache holds its share of the allowance until it leaves.
 void decode_cache::erase_entry(const std::u16string& path) {
-    if (entries_.erase(path) != 0 && allowance_) allowance_->give_back_read_ahead(layer_bytes_);
+    const auto at = entries_.find(path);
+    if (at == entries_.end()) return;
+    if (allowance_) allowance_->give_back_read_ahead(at->second->allowance_held);
+    entries_.erase(at);
+}
+
+// A layer larger than the canvas (inputs of different sizes) holds what it really takes.
+void decode_cache::hold_real_size(entry& decoded) {
+    const bitmap* pixels = bitmap_get(decoded.handle);
+    if (!allowance_ || pixels == nullptr) return;
+    const std::int64_t bytes = std::int64_t{pixels->stride} * pixels->height;
+    if (bytes <= decoded.allowance_held) return;
+    allowance_->grow_read_ahead(bytes - decoded.allowance_held);
+    decoded.allowance_held = bytes;
 }
 
 // A decoded entry's bitmap for the caller, when the file is still the one that was decoded.

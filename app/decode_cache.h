@@ -35,7 +35,8 @@ class decode_cache {
 public:
     // At most slots entries at a time, decoded or not; 0 decodes nothing ahead. With an
     // allowance, each entry also holds layer_bytes of it from being queued until it is taken or
-    // dropped, and no entry is queued when the allowance has none to spare.
+    // dropped (or its bitmap's real size, when larger), and no entry is queued when the allowance
+    // has none to spare.
     explicit decode_cache(std::int32_t slots, work_allowance* allowance = nullptr,
                           std::int64_t layer_bytes = 0);
     // Frees everything (see release_all).
@@ -68,6 +69,7 @@ private:
         image_handle_t handle = 0;
         std::int32_t source_depth = 0;
         file_version identity{};
+        std::int64_t allowance_held = 0;
     };
     using entry_ptr = std::shared_ptr<entry>;
 
@@ -80,6 +82,7 @@ private:
     entry_ptr queued_in_window() const;
     void forget(const entry_ptr& dropped);
     void erase_entry(const std::u16string& path);
+    void hold_real_size(entry& decoded);
     image_handle_t take_decoded(const entry& found, std::int32_t* source_depth);
 
     mutable std::mutex lock_;

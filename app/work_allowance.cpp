@@ -20,6 +20,12 @@ void work_allowance::give_back_read_ahead(std::int64_t bytes) {
     given_back_.notify_all();
 }
 
+void work_allowance::grow_read_ahead(std::int64_t bytes) {
+    std::lock_guard guard(lock_);
+    held_ += bytes;
+    read_ahead_ += bytes;
+}
+
 void work_allowance::take_for_encoder(std::int64_t bytes, std::chrono::milliseconds patience) {
     std::unique_lock guard(lock_);
     ++waiting_;

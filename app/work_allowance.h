@@ -25,6 +25,9 @@ public:
     // For read-ahead: takes bytes when they are free and no encoder is waiting.
     bool try_take_for_read_ahead(std::int64_t bytes);
     void give_back_read_ahead(std::int64_t bytes);
+    // A layer decoded ahead turned out larger than its share: the rest is held too, beyond the
+    // budget if need be (the memory is taken already), so that no more is read ahead meanwhile.
+    void grow_read_ahead(std::int64_t bytes);
 
     // For an encoder: waits until bytes are free or the read-ahead holds nothing (its share is all
     // that waiting could free), but no longer than patience; then takes them.
