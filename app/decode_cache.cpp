@@ -12,7 +12,8 @@
 
 namespace korvel {
 
-decode_cache::decode_cache(std::int32_t slots) : slots_(std::max(slots, 0)) {}
+decode_cache::decode_cache(std::int32_t slots, work_allowance* allowance, std::int64_t layer_bytes)
+    : slots_(std::max(slots, 0)), allowance_(allowance), layer_bytes_(layer_bytes) {}
 
 decode_cache::~decode_cache() {
     release_all();
@@ -65,7 +66,7 @@ image_handle_t decode_cache::take(const std::u16string& path, std::int32_t* sour
         const auto at = entries_.find(path);
         if (at != entries_.end()) {
             const entry_ptr found = at->second;
-            entries_.erase(at);
+            erase_entry(path);
             if (found->state == entry_state::decoded) handle = take_decoded(*found, source_depth);
             // A decode still queued is given up: the caller loads the file itself.
             found->state = entry_state::given_up;
@@ -105,8 +106,10 @@ std::vector<decode_cache::entry_ptr> decode_cache::queue_window() {
          ++k) {
         if (!forecast_.path_at(k, &path)) break;
         if (entries_.count(path) != 0) continue;
+        if (allowance_ && !allowance_->try_take_for_read_ahead(layer_bytes_)) break;
         auto queued = std::make_shared<entry>();
         queued->path = path;
+        queued->allowance_held = allowance_ ? layer_bytes_ : 0;
         entries_.emplace(path, queued);
         work.push_back(queued);
     }
@@ -157,13 +160,17 @@ void decode_cache::decode(const entry_ptr& work) {
     {
         std::lock_guard guard(lock_);
         if (handle && work->wanted) {
-            *work = {work->path, entry_state::decoded, true, handle, source_depth, before};
+            work->state = entry_state::decoded;
+            work->handle = handle;
+            work->source_depth = source_depth;
+            work->identity = before;
+            hold_real_size(*work);
             ++counters_.decoded;
         } else {
             bitmap_delete(handle);
             work->state = entry_state::given_up;
             const auto at = entries_.find(work->path);
-            if (at != entries_.end() && at->second == work) entries_.erase(at);
+            if (at != entries_.end() && at->second == work) erase_entry(work->path);
         }
     }
     finished_.notify_all();
@@ -207,7 +214,25 @@ void decode_cache::forget(const entry_ptr& dropped) {
     if (dropped->state == entry_state::decoded) bitmap_delete(dropped->handle);
     dropped->handle = 0;
     dropped->state = entry_state::given_up;
-    entries_.erase(dropped->path);
+    erase_entry(dropped->path);
+}
+
+// Every entry in the cache holds its share of the allowance until it leaves.
+void decode_cache::erase_entry(const std::u16string& path) {
+    const auto at = entries_.find(path);
+    if (at == entries_.end()) return;
+    if (allowance_) allowance_->give_back_read_ahead(at->second->allowance_held);
+    entries_.erase(at);
+}
+
+// A layer larger than the canvas (inputs of different sizes) holds what it really takes.
+void decode_cache::hold_real_size(entry& decoded) {
+    const bitmap* pixels = bitmap_get(decoded.handle);
+    if (!allowance_ || pixels == nullptr) return;
+    const std::int64_t bytes = std::int64_t{pixels->stride} * pixels->height;
+    if (bytes <= decoded.allowance_held) return;
+    allowance_->grow_read_ahead(bytes - decoded.allowance_held);
+    decoded.allowance_held = bytes;
 }
 
 // A decoded entry's bitmap for the caller, when the file is still the one that was decoded.

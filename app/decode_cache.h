@@ -8,6 +8,7 @@
 
 #include "app/file_version.h"
 #include "app/load_plan.h"
+#include "app/work_allowance.h"
 #include "image/bitmap.h"
 
 #include <oneapi/tbb/task_group.h>
@@ -32,8 +33,12 @@ struct decode_cache_counters {
 
 class decode_cache {
 public:
-    // At most slots entries at a time, decoded or not; 0 decodes nothing ahead.
-    explicit decode_cache(std::int32_t slots);
+    // At most slots entries at a time, decoded or not; 0 decodes nothing ahead. With an
+    // allowance, each entry also holds layer_bytes of it from being queued until it is taken or
+    // dropped (or its bitmap's real size, when larger), and no entry is queued when the allowance
+    // has none to spare.
+    explicit decode_cache(std::int32_t slots, work_allowance* allowance = nullptr,
+                          std::int64_t layer_bytes = 0);
     // Frees everything (see release_all).
     ~decode_cache();
     decode_cache(const decode_cache&) = delete;
@@ -64,6 +69,7 @@ private:
         image_handle_t handle = 0;
         std::int32_t source_depth = 0;
         file_version identity{};
+        std::int64_t allowance_held = 0;
     };
     using entry_ptr = std::shared_ptr<entry>;
 
@@ -75,6 +81,8 @@ private:
     void wait_while_decoding(std::unique_lock<std::mutex>& guard, const std::u16string& path);
     entry_ptr queued_in_window() const;
     void forget(const entry_ptr& dropped);
+    void erase_entry(const std::u16string& path);
+    void hold_real_size(entry& decoded);
     image_handle_t take_decoded(const entry& found, std::int32_t* source_depth);
 
     mutable std::mutex lock_;
@@ -83,6 +91,8 @@ private:
     load_plan forecast_;
     std::size_t cursor_ = 0; // the forecast's position of the next take
     const std::int32_t slots_;
+    work_allowance* const allowance_;
+    const std::int64_t layer_bytes_;
     decode_cache_counters counters_{};
     tbb::task_group pool_;
 };

@@ -1,6 +1,8 @@
 // Thread count and memory budget of the render engine.
 #include "app/engine_limits.h"
 
+#include "image/png_idat_stream.h"
+
 #include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/task_arena.h>
 
@@ -18,11 +20,9 @@ std::int32_t allowed_threads() {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::min(arena, global), 1, 1024));
 }
 
-// A 32-bit frame's bytes; sizes no canvas can have are brought into range, since the job fails
-// on them anyway.
-std::int64_t frame_bytes(std::int64_t width, std::int64_t height) {
-    return std::clamp<std::int64_t>(width, 1, max_side) *
-           std::clamp<std::int64_t>(height, 1, max_side) * 4;
+// Sizes no canvas can have are brought into range, since the job fails on them anyway.
+std::int32_t canvas_side(std::int64_t side) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(side, 1, max_side));
 }
 
 std::int32_t frames_within(std::int64_t budget, std::int64_t bytes_each, std::int32_t most) {
@@ -33,9 +33,18 @@ std::int32_t frames_within(std::int64_t budget, std::int64_t bytes_each, std::in
 
 engine_shape engine_shape_for(std::int64_t width, std::int64_t height) {
     const std::int32_t threads = allowed_threads();
-    const std::int64_t bytes = frame_bytes(width, height);
-    return {threads, frames_within(READ_AHEAD_BUDGET, bytes, threads),
-            frames_within(IN_FLIGHT_BUDGET, bytes, threads)};
+    const std::int32_t w = canvas_side(width);
+    const std::int32_t h = canvas_side(height);
+    const std::int64_t bytes = std::int64_t{w} * h * 4;
+    const std::int64_t encode_bytes = bytes + png_idat_workspace_bytes(w, h, 4);
+    const std::int64_t work_ahead = std::min(2 * threads * bytes, WORK_AHEAD_BUDGET);
+    // One frame may wait for its encoder's share while the next is built, unless a frame is too
+    // large for the budget at all.
+    const std::int32_t in_flight =
+        bytes > work_ahead ? 0 : std::max(frames_within(work_ahead, encode_bytes, threads), 1);
+    return {threads,      frames_within(work_ahead, bytes, 2 * threads),
+            in_flight,    bytes,
+            encode_bytes, work_ahead};
 }
 
 } // namespace korvel

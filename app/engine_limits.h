@@ -6,18 +6,23 @@
 
 namespace korvel {
 
-// Decoded layers waiting to be drawn may take up to READ_AHEAD_BUDGET bytes, and finished
-// canvases waiting to be encoded up to IN_FLIGHT_BUDGET (512 MiB in all), on top of the canvas and
-// the layer being drawn. Each is also held to one frame per thread, which is what limits frames
-// of ordinary sizes; huge frames get fewer, down to no work ahead at all (the job then holds two
-// frames, as when it ran on one thread) once a single frame exceeds the budget.
-inline constexpr std::int64_t READ_AHEAD_BUDGET = std::int64_t{256} << 20;
-inline constexpr std::int64_t IN_FLIGHT_BUDGET = std::int64_t{256} << 20;
+// Work ahead of the frame being built (layers decoded ahead, finished frames being encoded) shares
+// one budget of two frames per thread, and never more than WORK_AHEAD_BUDGET bytes, on top of the
+// canvas and the layer being drawn: at most 2 + 2 x threads frames alive. A layer decoded ahead
+// counts as a frame; a frame being encoded counts its canvas and the encoder's workspace (its
+// rows as written and the compressor's tables). Encoding has first call on the budget and the
+// read-ahead uses what is left, so peak memory is about the same whether a job mostly decodes
+// (long groups) or mostly encodes (short ones). Huge frames get less read-ahead, down to none at
+// all once one frame exceeds the budget; frames are then saved one after the other.
+inline constexpr std::int64_t WORK_AHEAD_BUDGET = std::int64_t{512} << 20;
 
 struct engine_shape {
-    std::int32_t threads;    // threads that may work at once (at least 1)
-    std::int32_t read_ahead; // layers decoded ahead or being decoded, at most
-    std::int32_t in_flight;  // finished frames not yet saved, at most
+    std::int32_t threads;      // threads that may work at once (at least 1)
+    std::int32_t read_ahead;   // layers decoded ahead or being decoded, at most
+    std::int32_t in_flight;    // finished frames not yet saved, at most
+    std::int64_t frame_bytes;  // what one 32-bit frame takes
+    std::int64_t encode_bytes; // what one frame being encoded takes
+    std::int64_t work_ahead;   // the bytes that read-ahead and encoding share
 };
 
 // The shape for frames of width x height on the calling thread, within the threads allowed by its

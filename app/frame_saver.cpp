@@ -8,11 +8,22 @@
 #include "runtime/files.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace korvel {
+namespace {
 
-frame_saver::frame_saver(std::int32_t in_flight)
-    : limit_(static_cast<std::size_t>(std::max(in_flight, 0))) {}
+// How long a pool thread waits for the read-ahead to make room for a frame's encoding. The job
+// normally takes the layers decoded ahead within a few milliseconds; when it is held up by an
+// input, the frame is saved anyway.
+constexpr std::chrono::milliseconds ENCODER_PATIENCE{200};
+
+} // namespace
+
+frame_saver::frame_saver(std::int32_t in_flight, work_allowance* allowance,
+                         std::int64_t canvas_bytes, std::int64_t workspace_bytes)
+    : limit_(static_cast<std::size_t>(std::max(in_flight, 0))), allowance_(allowance),
+      canvas_bytes_(canvas_bytes), workspace_bytes_(workspace_bytes) {}
 
 frame_saver::~frame_saver() {
     finish();
@@ -28,6 +39,7 @@ std::int32_t frame_saver::hand_over(image_handle_t canvas, const std::u16string&
     work->path = path;
     work->part = frame_part_name(path.c_str());
     work->canvas = canvas;
+    take_allowance(*work, canvas_bytes_, false);
     {
         std::lock_guard guard(lock_);
         frames_.push_back(work);
@@ -51,17 +63,23 @@ std::u16string frame_saver::failed_path() const {
 }
 
 // Encodes queued frames on this thread, oldest first, rather than wait for a pool thread that
-// may never come; waits only while every frame left is being encoded elsewhere.
+// may never come; waits only while a frame is being encoded elsewhere.
 void frame_saver::wait_until_at_most(std::size_t count) {
     std::unique_lock guard(lock_);
     while (frames_.size() > count) {
         const auto queued = std::find_if(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
             return f->state == frame_state::queued;
         });
-        if (queued != frames_.end() && !failed()) {
+        // While a pool thread encodes, waiting for it keeps two encoders' memory from being held
+        // at once.
+        const bool encoding = std::any_of(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
+            return f->state == frame_state::encoding;
+        });
+        if (queued != frames_.end() && !failed() && !encoding) {
             const frame_ptr work = *queued;
             work->state = frame_state::encoding;
             guard.unlock();
+            take_allowance(*work, workspace_bytes_, false);
             encode(work);
             guard.lock();
         } else {
@@ -81,7 +99,18 @@ void frame_saver::run_queued(const frame_ptr& work) {
         }
         work->state = frame_state::encoding;
     }
+    take_allowance(*work, workspace_bytes_, true);
     encode(work);
+}
+
+// Only the thread that moved the frame to its present state touches its share of the allowance.
+void frame_saver::take_allowance(frame& work, std::int64_t bytes, bool may_wait) {
+    if (!allowance_) return;
+    if (may_wait)
+        allowance_->take_for_encoder(bytes, ENCODER_PATIENCE);
+    else
+        allowance_->take_now(bytes);
+    work.allowance_held += bytes;
 }
 
 void frame_saver::encode(const frame_ptr& work) {
@@ -93,6 +122,7 @@ void frame_saver::encode(const frame_ptr& work) {
         written = false;
     }
     bitmap_delete(work->canvas);
+    if (allowance_) allowance_->give_back(work->allowance_held);
     {
         std::lock_guard guard(lock_);
         work->canvas = 0;
@@ -111,6 +141,7 @@ void frame_saver::name_finished_frames() {
         if (oldest.state == frame_state::encoding) return;
         if (oldest.state == frame_state::queued) {
             if (!failed()) return;
+            if (allowance_) allowance_->give_back(oldest.allowance_held);
             bitmap_delete(oldest.canvas);
             oldest.canvas = 0;
         } else if (oldest.state == frame_state::written) {

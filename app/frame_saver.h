@@ -8,6 +8,7 @@
 // thread being free: a frame still queued is encoded by the waiting thread itself.
 #pragma once
 
+#include "app/work_allowance.h"
 #include "image/bitmap.h"
 
 #include <oneapi/tbb/task_group.h>
@@ -25,8 +26,10 @@ namespace korvel {
 class frame_saver {
 public:
     // At most in_flight frames handed over and not yet complete; 0 saves each frame before
-    // hand_over returns.
-    explicit frame_saver(std::int32_t in_flight);
+    // hand_over returns. With an allowance, each frame holds canvas_bytes of it from being handed
+    // over until it is encoded, and workspace_bytes more while it is encoded.
+    explicit frame_saver(std::int32_t in_flight, work_allowance* allowance = nullptr,
+                         std::int64_t canvas_bytes = 0, std::int64_t workspace_bytes = 0);
     // Waits for every frame handed over.
     ~frame_saver();
     frame_saver(const frame_saver&) = delete;
@@ -51,16 +54,21 @@ private:
         std::u16string part; // the temporary name it is written under
         image_handle_t canvas = 0;
         frame_state state = frame_state::queued;
+        std::int64_t allowance_held = 0;
     };
     using frame_ptr = std::shared_ptr<frame>;
 
     void wait_until_at_most(std::size_t count);
     void run_queued(const frame_ptr& work);
     void encode(const frame_ptr& work);
+    void take_allowance(frame& work, std::int64_t bytes, bool may_wait);
     void name_finished_frames();
     void note_failure(const std::u16string& path);
 
     const std::size_t limit_;
+    work_allowance* const allowance_;
+    const std::int64_t canvas_bytes_;
+    const std::int64_t workspace_bytes_;
     mutable std::mutex lock_;
     std::condition_variable progressed_;
     std::deque<frame_ptr> frames_; // handed over and not yet named or given up, oldest first

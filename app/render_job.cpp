@@ -43,7 +43,10 @@ struct job {
     job(const render_host* runner, const render_totals& texts, std::u16string folder)
         : host(runner), totals(texts), folder_seen(std::move(folder)),
           shape(engine_shape_for(str_to_int(texts.width), str_to_int(texts.height))),
-          cache(shape.read_ahead), saver(shape.in_flight), compositor(shape.threads) {}
+          allowance(shape.work_ahead), cache(shape.read_ahead, &allowance, shape.frame_bytes),
+          saver(shape.in_flight, &allowance, shape.frame_bytes,
+                shape.encode_bytes - shape.frame_bytes),
+          compositor(shape.threads) {}
 
     const render_host* host;
     render_totals totals;
@@ -66,6 +69,7 @@ struct job {
     bool planned_reverse = false;
 
     engine_shape shape;
+    work_allowance allowance; // outlives the cache and the saver, which hold shares of it
     decode_cache cache;
     frame_saver saver;
     layer_compositor compositor;

@@ -53,8 +53,10 @@ std::string bar_cells_text(std::int32_t done, std::int32_t total, std::int32_t c
     const auto share =
         total > 0 ? static_cast<std::int32_t>(static_cast<long long>(cells) * done / total) : cells;
     const std::int32_t filled = std::clamp(share, 0, cells);
-    return "[" + std::string(static_cast<std::size_t>(filled), '#') +
-           std::string(static_cast<std::size_t>(cells - filled), '.') + "] ";
+    std::string bar = "[";
+    bar.append(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(cells - filled), '.');
+    return bar + "] ";
 }
 
 std::int32_t terminal_columns(std::FILE* out) {

@@ -14,6 +14,8 @@ namespace {
 
 // Frames are written once and kept: the slowest, strongest level is worth its time.
 constexpr int COMPRESSION_LEVEL = 12;
+// libdeflate 1.14 allocates 9,009,552 bytes for a compressor at levels 10 to 12.
+constexpr std::int64_t COMPRESSOR_TABLES = std::int64_t{10} << 20;
 constexpr std::uint8_t FILTER_NONE = 0;
 
 struct free_block {
@@ -70,6 +72,12 @@ void filter_rows(const png_pixel_rows& rows, std::uint8_t* out) {
 }
 
 } // namespace
+
+std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
+                                      std::int32_t bytes_per_pixel) {
+    const png_pixel_rows rows{nullptr, width, height, 0, 0, bytes_per_pixel};
+    return static_cast<std::int64_t>(filtered_size(rows)) + COMPRESSOR_TABLES;
+}
 
 png_idat_stream png_idat_compress(const png_pixel_rows& rows) {
     const std::size_t size = filtered_size(rows);

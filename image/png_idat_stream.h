@@ -24,6 +24,12 @@ struct png_idat_stream {
     std::size_t size;
 };
 
+// The memory that compressing rows of that size takes besides the pixels and the result: the
+// filtered rows and the compressor's tables (its strongest levels keep about 9 MB for finding
+// matches), so that callers can budget for encodes running side by side.
+std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
+                                      std::int32_t bytes_per_pixel);
+
 // The compressed filtered rows, the top picture row first; {null, 0} when there are no pixels, the
 // size is not positive or memory runs out.
 png_idat_stream png_idat_compress(const png_pixel_rows& rows);

@@ -113,5 +113,29 @@ TEST_F(decode_cache_test, on_one_thread_queued_decodes_are_handed_back_instead_o
     EXPECT_EQ(cache.counters().misses, 4);
 }
 
+TEST_F(decode_cache_test, layers_hold_their_real_size_of_the_allowance_until_taken_or_dropped) {
+    // Shares sized for a tiny canvas: the 48 x 32 layers are larger than their share.
+    work_allowance allowance(1 << 20);
+    {
+        decode_cache cache(2, &allowance, 16);
+        cache.plan(plan_of(0, 2));
+        ASSERT_TRUE(wait_until([&] { return cache.counters().decoded == 2; }));
+        std::int32_t depth = 0;
+        bitmap_delete(cache.take(path_of(0), &depth));
+        const std::int64_t held_for_second = allowance.held();
+        const image_handle_t second = cache.take(path_of(1), &depth);
+        const bitmap* pixels = bitmap_get(second);
+        ASSERT_NE(pixels, nullptr);
+        EXPECT_EQ(held_for_second, std::int64_t{pixels->stride} * pixels->height);
+        EXPECT_GT(held_for_second, 16);
+        bitmap_delete(second);
+        // Layers decoded ahead and never taken give their share back when dropped.
+        cache.plan(plan_of(2, 2));
+        ASSERT_TRUE(wait_until([&] { return cache.counters().decoded == 4; }));
+        EXPECT_GT(allowance.held(), 32);
+    }
+    EXPECT_EQ(allowance.held(), 0);
+}
+
 } // namespace
 } // namespace korvel::test
