@@ -140,6 +140,12 @@ fuzz_run() {
     [ ${#failed[@]} -eq 0 ] || { echo "dev.sh: fuzzing found faults in: ${failed[*]}" >&2; return 1; }
 }
 
+tsan_suite() {
+    build build-tsan -DKORVEL_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
+    export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+    suite build-tsan "$@"
+}
+
 cmd=${1:-help}
 [ $# -gt 0 ] && shift
 case "$cmd" in
@@ -160,6 +166,7 @@ test)
     build build-asan -DKORVEL_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
     asan_options
     suite build-asan
+    tsan_suite
     # A bounded fuzzing smoke run: about three minutes in all.
     fuzz_build
     fuzz_run 25
@@ -174,9 +181,7 @@ asan)
     suite build-asan "$@"
     ;;
 tsan)
-    build build-tsan -DKORVEL_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
-    export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-    suite build-tsan "$@"
+    tsan_suite "$@"
     ;;
 fuzz)
     seconds=${1:-600}
