@@ -20,7 +20,7 @@ constexpr std::int32_t wide = 640;
 constexpr std::int32_t high = 420;
 constexpr int inputs_count = 12;
 
-struct frame_spec {
+struct frame_recipe {
     std::vector<int> layers; // input indices in drawing order
     std::int64_t ramp;       // the L the frame's opacities were computed with
 };
@@ -39,16 +39,16 @@ std::vector<std::string> frame_names(std::size_t count) {
     return names;
 }
 
-// The output folder holds exactly the frames, each the composite of its spec.
+// The output folder holds exactly the frames, each the composite of its recipe.
 void expect_frames(const scratch_dir& out, const std::vector<picture>& inputs,
-                   const std::vector<frame_spec>& specs, std::int64_t alpha_levels) {
-    EXPECT_EQ(out.names(), frame_names(specs.size()));
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+                   const std::vector<frame_recipe>& recipes, std::int64_t alpha_levels) {
+    EXPECT_EQ(out.names(), frame_names(recipes.size()));
+    for (std::size_t i = 0; i < recipes.size(); ++i) {
         std::vector<const picture*> layers;
-        for (int index : specs[i].layers)
+        for (int index : recipes[i].layers)
             layers.push_back(&inputs[static_cast<std::size_t>(index)]);
-        const picture expected = expected_frame(layers, wide, high, alpha_levels, specs[i].ramp);
-        const picture saved = read_rgba_png(out.path() + frame_names(specs.size())[i]);
+        const picture expected = expected_frame(layers, wide, high, alpha_levels, recipes[i].ramp);
+        const picture saved = read_rgba_png(out.path() + frame_names(recipes.size())[i]);
         ASSERT_EQ(saved.width, wide) << "frame " << i + 1;
         EXPECT_TRUE(saved.samples == expected.samples) << "frame " << i + 1;
     }
