@@ -1,6 +1,8 @@
 // Slow inputs through named pipes.
 #include "input_gate.h"
 
+#include "tests/support/process_watch.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -64,18 +66,7 @@ bool gate_release(const input_gate& gate) {
 }
 
 bool gate_wait_for_reader(std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        std::error_code ignored;
-        for (const auto& thread : std::filesystem::directory_iterator("/proc/self/task", ignored)) {
-            std::ifstream waits_in(thread.path() / "wchan");
-            std::string function;
-            waits_in >> function;
-            if (function == "wait_for_partner") return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    return test::wait_for_pipe_opener(0, limit);
 }
 
 } // namespace korvel::app_test

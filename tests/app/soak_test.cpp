@@ -6,6 +6,7 @@
 
 #include "dialog_answers.h"
 #include "screen_watch.h"
+#include "tests/support/process_watch.h"
 
 #include <dirent.h>
 
@@ -30,18 +31,6 @@ long long open_files() {
         count += entry->d_name[0] != '.';
     closedir(folder);
     return count - 1; // the listing's own descriptor
-}
-
-long long peak_resident_kib() {
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (status == nullptr) return -1;
-    char line[256];
-    long long kib = -1;
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::sscanf(line, "VmHWM: %lld kB", &kib) == 1) break;
-    }
-    std::fclose(status);
-    return kib;
 }
 
 // Releases the start button once the first frame is saved and stops the render at the question;
@@ -97,7 +86,7 @@ TEST_F(soak_scenario, DISABLED_TwentyRendersInOneSessionKeepOpenFilesAndPeakMemo
                 render(driver, n);
                 const std::string key = "after." + std::to_string(n);
                 driver.note(key + ".files", std::to_string(open_files()));
-                driver.note(key + ".peak", std::to_string(peak_resident_kib()));
+                driver.note(key + ".peak", std::to_string(test::peak_resident_kib()));
             }
         },
         std::chrono::seconds(900));

@@ -1,6 +1,7 @@
 // Input layers held back in named pipes.
 #include "layer_gate.h"
 
+#include "tests/support/process_watch.h"
 #include "work_folder.h"
 
 #include <cerrno>
@@ -52,21 +53,8 @@ layer_gate::~layer_gate() {
     if (writer_ >= 0) close(writer_);
 }
 
-// Linux shows a thread that waits in its open for the pipe's other end as "wait_for_partner".
 bool layer_gate::wait_for_reader(pid_t reader, std::chrono::milliseconds limit) {
-    const std::string tasks = "/proc/" + std::to_string(reader) + "/task";
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        std::error_code ignored;
-        for (const auto& thread : std::filesystem::directory_iterator(tasks, ignored)) {
-            std::ifstream waits_in(thread.path() / "wchan");
-            std::string function;
-            waits_in >> function;
-            if (function == "wait_for_partner") return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    return wait_for_pipe_opener(reader, limit);
 }
 
 bool layer_gate::release() {

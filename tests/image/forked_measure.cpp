@@ -2,6 +2,8 @@
 // nothing of the parent's runs twice.
 #include "forked_measure.h"
 
+#include "tests/support/process_watch.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,19 +19,6 @@ struct child_report {
     std::int64_t peak_growth_kib;
     double seconds;
 };
-
-// The peak resident memory of this process in KiB; a child starts with its size at the fork.
-std::int64_t peak_resident_kib() {
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (status == nullptr) return -1;
-    char line[256];
-    long long kib = -1;
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::sscanf(line, "VmHWM: %lld kB", &kib) == 1) break;
-    }
-    std::fclose(status);
-    return kib;
-}
 
 [[noreturn]] void measure_in_child(const std::function<bool()>& work, int report_fd) {
     const std::int64_t before = peak_resident_kib();
