@@ -21,6 +21,8 @@ TEST(PngWorkspace, CoversTheStrongestCompressorAndTheFilteredRows) {
     ASSERT_NE(compressor, nullptr);
     const std::int64_t tables = allocated_now() - before;
     libdeflate_free_compressor(compressor);
+    // The sanitizers' allocators keep their own books, which mallinfo2 does not see.
+    if (tables <= 0) GTEST_SKIP() << "the allocator in use does not report its blocks";
 
     const std::int64_t rows = 1080 * (1 + 1920 * 4);
     EXPECT_GE(png_idat_workspace_bytes(1920, 1080, 4), tables + rows);
