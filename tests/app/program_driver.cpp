@@ -36,7 +36,8 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-constexpr milliseconds dialog_limit = seconds(30);
+// Generous, for a long render under the thread sanitizer; a passing run never waits this long.
+constexpr milliseconds dialog_limit = seconds(120);
 constexpr milliseconds idle_limit = seconds(90);
 constexpr milliseconds poll_interval(2);
 
