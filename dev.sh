@@ -20,8 +20,10 @@ packages=(
 usage() {
     cat <<'EOF'
 usage: ./dev.sh COMMAND [ARGS]
-  run            install what is missing, build and start Korvel
-  test           install what is missing, build, run the test suite and the ASan+UBSan suite
+  run            install what is missing, build and start Korvel (without a display: render a
+                 generated sample sequence with korvel-render instead)
+  test           install what is missing, build, run the test suite, then under ASan+UBSan and
+                 under TSan, then a short fuzzing run (what CI runs)
   unit [ARGS]    build and run the plain test suite only (ARGS go to ctest, e.g. -R StrToInt)
   asan [ARGS]    build and run the suite under AddressSanitizer + UndefinedBehaviorSanitizer
   tsan [ARGS]    build and run the suite under ThreadSanitizer
