@@ -2,29 +2,15 @@
 // same render job as the window, without a display.
 #include "app/batch_options.h"
 #include "app/batch_render.h"
-#include "drawing/draw.h"
-#include "image/codec.h"
+#include "app/engine_runtime.h"
 #include "image/image.h"
-#include "image/png_codec.h"
 #include "runtime/files.h"
-#include "runtime/strings.h"
 #include "runtime/threads.h"
 
 #include <cstdio>
 
 namespace korvel {
 namespace {
-
-void prepare_runtime() {
-    strings_init();
-    codecs_init();
-    images_init();
-    drawing_init();
-    files_init();
-    threads_init();
-    png_decoder_register();
-    png_encoder_register();
-}
 
 // Frees what the render left in the tables, so that leak checkers see a clean exit.
 void release_runtime() {
@@ -34,7 +20,7 @@ void release_runtime() {
 }
 
 int render(const batch_options& options) {
-    prepare_runtime();
+    engine_runtime_start();
     const int status = batch_render(options);
     release_runtime();
     return status;

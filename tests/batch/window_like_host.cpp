@@ -2,6 +2,7 @@
 // window makes of the same folder and values.
 #include "window_like_host.h"
 
+#include "app/engine_runtime.h"
 #include "app/render_job.h"
 #include "drawing/draw.h"
 #include "image/codec.h"
@@ -96,24 +97,10 @@ const render_host_ops window_like_ops = {
     frame_saved,      job_end,
 };
 
-void ready_engine() {
-    static std::once_flag ready;
-    std::call_once(ready, [] {
-        strings_init();
-        codecs_init();
-        images_init();
-        drawing_init();
-        files_init();
-        threads_init();
-        png_decoder_register();
-        png_encoder_register();
-    });
-}
-
 } // namespace
 
 void render_like_window(window_like_render& render) {
-    ready_engine();
+    engine_runtime_start();
     job_state state;
     state.render = &render;
     const render_host host{&window_like_ops, &state};
