@@ -9,8 +9,8 @@ namespace korvel {
 // Work ahead of the frame being built (layers decoded ahead, finished frames being encoded) shares
 // one budget of two frames per thread, and never more than WORK_AHEAD_BUDGET bytes, on top of the
 // canvas and the layer being drawn: at most 2 + 2 x threads frames alive. A layer decoded ahead
-// counts as a frame; a frame being encoded counts its canvas and the encoder's workspace (its
-// rows as written and the compressor's tables). Encoding has first call on the budget and the
+// counts as a frame; a frame being encoded counts its rows as written, and the larger of its
+// canvas (freed once the rows are written out) and the compressor's tables. Encoding has first call on the budget and the
 // read-ahead uses what is left, so peak memory is about the same whether a job mostly decodes
 // (long groups) or mostly encodes (short ones). Huge frames get less read-ahead, down to none at
 // all once one frame exceeds the budget; frames are then saved one after the other.

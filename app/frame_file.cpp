@@ -6,6 +6,7 @@
 
 #include "app/stale_parts.h"
 #include "image/codec.h"
+#include "image/png_codec.h"
 #include "runtime/files.h"
 
 namespace korvel {
@@ -25,16 +26,10 @@ std::int32_t frame_file_save(obj_number n, const char16_t* path) {
     return 0;
 }
 
-// Saved as image_save saves a 32-bit canvas: the canvas's own depth, no save flags.
 std::int32_t frame_part_write(image_handle_t canvas, const char16_t* part) {
-    constexpr std::uint32_t no_flags = 32;
-    const bitmap* object = bitmap_get(canvas);
-    const bool saved =
-        object != nullptr && object->type == OBJ_BITMAP && object->pixels != nullptr &&
-        save_dispatch(part, object->pixels, ENCODER_PNG, object->width, object->height,
-                      object->stride, object->depth, ROWS_BOTTOM_UP, no_flags, object->depth) != 0;
-    if (!saved) file_delete(part);
-    return saved ? 1 : 0;
+    if (png_encode_releasing(canvas, part)) return 1;
+    file_delete(part);
+    return 0;
 }
 
 std::int32_t frame_part_commit(const char16_t* part, const char16_t* path) {

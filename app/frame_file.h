@@ -20,7 +20,7 @@ std::int32_t frame_file_save(obj_number n, const char16_t* path);
 std::u16string frame_part_name(const char16_t* path);
 
 // ... the writing of the 32-bit bitmap as an RGBA PNG to part; a failed write removes part.
-// Non-zero on success. The bitmap stays the caller's.
+// Non-zero on success. The bitmap is freed, as soon as its rows are copied out for compressing.
 std::int32_t frame_part_write(image_handle_t canvas, const char16_t* part);
 
 // ... and the renaming, which gives the written part its final name path, replacing an older file

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace korvel {
 namespace {
@@ -113,19 +114,19 @@ void frame_saver::take_allowance(frame& work, std::int64_t bytes, bool may_wait)
     work.allowance_held += bytes;
 }
 
+// Writing frees the canvas; only this thread touches a frame being encoded.
 void frame_saver::encode(const frame_ptr& work) {
+    const image_handle_t canvas = std::exchange(work->canvas, 0);
     bool written = false;
     try {
         stage_timer timer(render_stage::encode);
-        written = frame_part_write(work->canvas, work->part.c_str()) != 0;
+        written = frame_part_write(canvas, work->part.c_str()) != 0;
     } catch (...) {
         written = false;
     }
-    bitmap_delete(work->canvas);
     if (allowance_) allowance_->give_back(work->allowance_held);
     {
         std::lock_guard guard(lock_);
-        work->canvas = 0;
         work->state = written ? frame_state::written : frame_state::not_written;
         name_finished_frames();
     }

@@ -74,11 +74,8 @@ public:
         std::atomic<int> written{0};
         tbb::parallel_for(0, layer_count, [&](int i) {
             const image_handle_t layer = bitmap_create(width, height, 32);
-            if (bitmap* pixels = bitmap_get(layer)) {
-                paint_layer(pixels, i);
-                written += frame_part_write(layer, paths_[static_cast<std::size_t>(i)].c_str());
-            }
-            bitmap_delete(layer);
+            if (bitmap* pixels = bitmap_get(layer)) paint_layer(pixels, i);
+            written += frame_part_write(layer, paths_[static_cast<std::size_t>(i)].c_str());
         });
         ready_ = written == layer_count;
     }

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace korvel {
@@ -118,13 +119,36 @@ std::int32_t png_encode_rgba(const char16_t* file_name, const std::uint8_t* pixe
                       PNG_COLOR_TYPE_RGB_ALPHA);
 }
 
+std::FILE* open_for_writing(const char16_t* file_name) {
+    try {
+        return std::fopen(utf8_from_utf16(file_name).c_str(), "wb");
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// Writes the job's file when its image data was made, frees that data and closes the file.
+std::int32_t finish_file(std::FILE* file, png_write_job* job) {
+    std::int32_t written = 0;
+    if (job->quantizer != nullptr || job->idat.bytes != nullptr) written = encode_to_file(file, *job);
+    quantizer_free(job->quantizer);
+    png_idat_free(&job->idat);
+    // A full disk may only show when the last buffered bytes go out.
+    const bool closed = std::fclose(file) == 0;
+    return written != 0 && closed ? 1 : 0;
+}
+
+struct delete_bitmap {
+    void operator()(const image_handle_t* canvas) const { bitmap_delete(*canvas); }
+};
+
 } // namespace
 
 std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, std::int32_t width,
                         std::int32_t height, std::int32_t stride, std::uint32_t row_flags,
                         std::uint32_t flags, std::int32_t depth, std::int32_t colour_type) {
     if (pixels == nullptr) return 0;
-    std::FILE* file = std::fopen(utf8_from_utf16(file_name).c_str(), "wb");
+    std::FILE* file = open_for_writing(file_name);
     if (file == nullptr) return 0;
     png_write_job job{width, height, row_flags, depth, colour_type, nullptr, {nullptr, 0}};
     const std::int32_t bytes_per_pixel = colour_type == PNG_COLOR_TYPE_RGB ? 3 : 4;
@@ -134,13 +158,22 @@ std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, s
     } else {
         job.idat = png_idat_compress({pixels, width, height, stride, row_flags, bytes_per_pixel});
     }
-    std::int32_t written = 0;
-    if (job.quantizer != nullptr || job.idat.bytes != nullptr) written = encode_to_file(file, job);
-    quantizer_free(job.quantizer);
-    png_idat_free(&job.idat);
-    // A full disk may only show when the last buffered bytes go out.
-    const bool closed = std::fclose(file) == 0;
-    return written != 0 && closed ? 1 : 0;
+    return finish_file(file, &job);
+}
+
+std::int32_t png_encode_releasing(image_handle_t canvas, const char16_t* file_name) {
+    std::unique_ptr<const image_handle_t, delete_bitmap> owned(&canvas);
+    const bitmap* object = bitmap_get(canvas);
+    if (object == nullptr || object->type != OBJ_BITMAP || object->depth != 32) return 0;
+    std::FILE* file = open_for_writing(file_name);
+    if (file == nullptr) return 0;
+    png_write_job job{object->width, object->height,   ROWS_BOTTOM_UP, 32,
+                      PNG_COLOR_TYPE_RGB_ALPHA, nullptr, {nullptr, 0}};
+    png_idat_stream rows = png_idat_filter({object->pixels, object->width, object->height,
+                                            object->stride, ROWS_BOTTOM_UP, 4});
+    owned.reset();
+    job.idat = png_idat_deflate(&rows);
+    return finish_file(file, &job);
 }
 
 void png_encoder_register() {

@@ -15,7 +15,7 @@ namespace {
 // Frames are written once and kept: the slowest, strongest level is worth its time.
 constexpr int COMPRESSION_LEVEL = 12;
 // libdeflate 1.14 allocates 9,009,552 bytes for a compressor at levels 10 to 12.
-constexpr std::int64_t COMPRESSOR_TABLES = std::int64_t{10} << 20;
+static_assert(PNG_IDAT_COMPRESSOR_BYTES >= 9'009'552);
 constexpr std::uint8_t FILTER_NONE = 0;
 
 struct free_block {
@@ -73,24 +73,43 @@ void filter_rows(const png_pixel_rows& rows, std::uint8_t* out) {
 
 } // namespace
 
+std::int64_t png_idat_rows_bytes(std::int32_t width, std::int32_t height,
+                                 std::int32_t bytes_per_pixel) {
+    const png_pixel_rows rows{nullptr, width, height, 0, 0, bytes_per_pixel};
+    return static_cast<std::int64_t>(filtered_size(rows));
+}
+
 std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
                                       std::int32_t bytes_per_pixel) {
-    const png_pixel_rows rows{nullptr, width, height, 0, 0, bytes_per_pixel};
-    return static_cast<std::int64_t>(filtered_size(rows)) + COMPRESSOR_TABLES;
+    return png_idat_rows_bytes(width, height, bytes_per_pixel) + PNG_IDAT_COMPRESSOR_BYTES;
 }
 
 png_idat_stream png_idat_compress(const png_pixel_rows& rows) {
+    png_idat_stream filtered = png_idat_filter(rows);
+    return png_idat_deflate(&filtered);
+}
+
+png_idat_stream png_idat_filter(const png_pixel_rows& rows) {
     const std::size_t size = filtered_size(rows);
     if (rows.pixels == nullptr || size == 0) return {nullptr, 0};
+    byte_block filtered = allocate_block(size);
+    if (filtered == nullptr) return {nullptr, 0};
+    filter_rows(rows, filtered.get());
+    return {filtered.release(), size};
+}
+
+png_idat_stream png_idat_deflate(png_idat_stream* filtered) {
+    const byte_block rows(filtered->bytes);
+    const std::size_t size = filtered->size;
+    *filtered = {nullptr, 0};
+    if (rows == nullptr || size == 0) return {nullptr, 0};
     const compressor_owner compressor(libdeflate_alloc_compressor(COMPRESSION_LEVEL));
-    const byte_block filtered = allocate_block(size);
-    if (compressor == nullptr || filtered == nullptr) return {nullptr, 0};
+    if (compressor == nullptr) return {nullptr, 0};
     const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), size);
     byte_block compressed = allocate_block(bound);
     if (compressed == nullptr) return {nullptr, 0};
-    filter_rows(rows, filtered.get());
     const std::size_t length =
-        libdeflate_zlib_compress(compressor.get(), filtered.get(), size, compressed.get(), bound);
+        libdeflate_zlib_compress(compressor.get(), rows.get(), size, compressed.get(), bound);
     if (length == 0) return {nullptr, 0};
     return {compressed.release(), length};
 }

@@ -18,21 +18,36 @@ struct png_pixel_rows {
     std::int32_t bytes_per_pixel; // 3 or 4
 };
 
-// A complete zlib stream in memory from std::malloc; bytes is null when there is none.
+// A block from std::malloc: the filtered rows, or a complete zlib stream of them. bytes is null
+// when there is none.
 struct png_idat_stream {
     std::uint8_t* bytes;
     std::size_t size;
 };
 
+// The compressor's tables: its strongest levels keep about 9 MB for finding matches.
+inline constexpr std::int64_t PNG_IDAT_COMPRESSOR_BYTES = std::int64_t{9} << 20;
+
+// The filtered rows of pixels of that size; 0 when the size is not positive.
+std::int64_t png_idat_rows_bytes(std::int32_t width, std::int32_t height,
+                                 std::int32_t bytes_per_pixel);
+
 // The memory that compressing rows of that size takes besides the pixels and the result: the
-// filtered rows and the compressor's tables (its strongest levels keep about 9 MB for finding
-// matches), so that callers can budget for encodes running side by side.
+// filtered rows and the compressor's tables, so that callers can budget for encodes running side
+// by side.
 std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
                                       std::int32_t bytes_per_pixel);
 
 // The compressed filtered rows, the top picture row first; {null, 0} when there are no pixels, the
 // size is not positive or memory runs out.
 png_idat_stream png_idat_compress(const png_pixel_rows& rows);
+
+// The same in two steps, so that the pixels can be freed before the compressor takes its tables:
+// the filtered rows, ...
+png_idat_stream png_idat_filter(const png_pixel_rows& rows);
+// ... and their zlib stream. The filtered rows are freed as soon as they are compressed, whatever
+// the outcome.
+png_idat_stream png_idat_deflate(png_idat_stream* filtered);
 
 // Frees the stream's bytes and leaves it empty; an empty stream is left alone.
 void png_idat_free(png_idat_stream* stream);

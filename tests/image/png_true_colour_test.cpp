@@ -2,11 +2,13 @@
 // from, whatever the size, depth, row order and row padding; their image data inflates to
 // unfiltered rows in file order inside IDAT chunks between IHDR and IEND; on rendered frames they
 // are no larger than zlib's level 9 makes the same rows; failures leave nothing half-done; several
-// threads encoding at once write the same bytes as one.
+// threads encoding at once write the same bytes as one; a canvas written and released on the way
+// gives the same file and is freed however the write ends.
 #include "encode_workloads.h"
 #include "png_fixture.h"
 #include "temp_folder.h"
 
+#include "image/bitmap.h"
 #include "image/codec.h"
 #include "image/png_codec.h"
 
@@ -14,6 +16,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -271,6 +274,38 @@ TEST_F(PngTrueColour, SeveralThreadsEncodingAtOnceWriteTheBytesOfOne) {
         EXPECT_NE(results[t], 0) << "thread " << t;
         EXPECT_EQ(folder.read("thread" + std::to_string(t) + ".png"), alone) << "thread " << t;
     }
+}
+
+// A canvas as the render job hands it over: a 32-bit bitmap filled with a workload frame.
+image_handle_t canvas_holding(const pixel_memory& memory) {
+    const image_handle_t canvas = bitmap_create(memory.width, memory.height, memory.bytes_per_pixel * 8);
+    bitmap* object = bitmap_get(canvas);
+    if (object == nullptr || object->stride != memory.stride) return canvas;
+    std::copy(memory.bytes.begin(), memory.bytes.end(), object->pixels);
+    return canvas;
+}
+
+TEST_F(PngTrueColour, ACanvasWrittenAndReleasedGivesTheCommonWritersFileAndIsFreedWhateverHappens) {
+    const pixel_memory memory = workload_memory(frame_from_rgba_inputs(320, 180), 320, 180);
+    ASSERT_NE(encode(memory, folder.name16("common.png")), 0);
+
+    const image_handle_t canvas = canvas_holding(memory);
+    ASSERT_NE(bitmap_get(canvas), nullptr);
+    EXPECT_NE(png_encode_releasing(canvas, folder.name16("released.png").c_str()), 0);
+    EXPECT_EQ(bitmap_get(canvas), nullptr);
+    EXPECT_EQ(folder.read("released.png"), folder.read("common.png"));
+
+    const image_handle_t unwritable = canvas_holding(memory);
+    EXPECT_EQ(png_encode_releasing(unwritable, folder.name16("missing/out.png").c_str()), 0);
+    EXPECT_EQ(bitmap_get(unwritable), nullptr);
+
+    // Only 32-bit canvases are frames; anything else is refused, freed all the same.
+    const image_handle_t opaque = bitmap_create(8, 8, 24);
+    EXPECT_EQ(png_encode_releasing(opaque, folder.name16("opaque.png").c_str()), 0);
+    EXPECT_EQ(bitmap_get(opaque), nullptr);
+    EXPECT_EQ(png_encode_releasing(0, folder.name16("nothing.png").c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder.path("opaque.png")));
+    EXPECT_FALSE(std::filesystem::exists(folder.path("nothing.png")));
 }
 
 } // namespace
