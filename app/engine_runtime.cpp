@@ -1,6 +1,7 @@
 // Starting the render job's subsystems once per process.
 #include "app/engine_runtime.h"
 
+#include "app/block_reuse.h"
 #include "drawing/draw.h"
 #include "image/codec.h"
 #include "image/image.h"
@@ -16,6 +17,7 @@ namespace korvel {
 void engine_runtime_start() {
     static std::once_flag started;
     std::call_once(started, [] {
+        block_reuse_start();
         strings_init();
         codecs_init();
         images_init();

@@ -9,6 +9,7 @@
 // in every way it can end, each frame handed over is complete on disk.
 #include "app/render_job.h"
 
+#include "app/block_reuse.h"
 #include "app/decode_cache.h"
 #include "app/engine_limits.h"
 #include "app/frame_saver.h"
@@ -351,15 +352,21 @@ void render_job_run(const render_host* host) {
     const std::u16string folder = input_folder(host);
     dir_examine(INPUT_ENUMERATION, folder.c_str(), u"*.png");
     render_totals totals{};
+    bool ended = false;
     if (!host->ops->open_job(host->state, &totals)) {
         dir_finish(INPUT_ENUMERATION);
         return;
     }
-    job j(host, totals, folder);
-    run_job(j);
+    {
+        job j(host, totals, folder);
+        run_job(j);
+        ended = j.ended;
+    }
+    // What the job freed need not stay with the process until the next render.
+    block_reuse_hand_back();
     host->ops->close_job(host->state);
     dir_finish(INPUT_ENUMERATION);
-    host->ops->job_end(host->state, j.ended ? 0 : 1);
+    host->ops->job_end(host->state, ended ? 0 : 1);
 }
 
 } // namespace korvel

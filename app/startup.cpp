@@ -1,6 +1,7 @@
 // Start-up and shutdown of the window program.
 #include "app/startup.h"
 
+#include "app/block_reuse.h"
 #include "app/job_folder_claim.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
@@ -26,6 +27,7 @@ namespace korvel {
 namespace {
 
 void initialise_runtime() {
+    block_reuse_start();
     strings_init();
     codecs_init();
     images_init();
