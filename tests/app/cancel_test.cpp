@@ -25,10 +25,7 @@ protected:
 
     // Starts a render of three layers per frame and releases the button during frame 2.
     void release_during_frame_2(program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "3");
-        driver.click(9);
+        start_render(driver, "3");
         driver.wait_for_file(out_ + "/1.png", std::chrono::seconds(30));
         driver.click(9);
         driver.note_start_button("released");

@@ -65,10 +65,7 @@ TEST_F(program_scenario, TheInputButtonDuringARenderIsRefusedAndTheRenderGoesOn)
     const input_gate gate = make_input_gate(in_ + "/f0005.png", root_);
     ASSERT_FALSE(gate.entry.empty());
     const program_run run = run_program([&](program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "3");
-        driver.click(9);
+        start_render(driver, "3");
         driver.wait_for_file(out_ + "/1.png", std::chrono::seconds(30));
         driver.click(3);
         driver.answer_message("Error!", reply::ok);

@@ -17,10 +17,7 @@ TEST_F(program_scenario, ALayerThatCannotBeLoadedEndsTheJobAfterTheFramesBefore)
     const input_frames inputs = make_inputs({9, 8, 6, true});
     ASSERT_TRUE(damage_png(in_ + "/f0005.png"));
     const program_run run = run_program([&](program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "3");
-        driver.click(9);
+        start_render(driver, "3");
         driver.answer_message("Error Loading Image!", reply::ok);
         driver.wait_until_idle();
         driver.note_start_button("end");
@@ -39,10 +36,7 @@ TEST_F(program_scenario, AFrameThatCannotBeSavedEndsTheJobAndLeavesNoTemporaryFi
     // A folder in the way of frame 2: its file is written but cannot take the frame's name.
     std::filesystem::create_directory(out_ + "/2.png");
     const program_run run = run_program([&](program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "3");
-        driver.click(9);
+        start_render(driver, "3");
         driver.answer_message("Error!", reply::ok);
         driver.wait_until_idle();
         driver.note_start_button("end");
@@ -90,10 +84,7 @@ TEST_F(program_scenario, AFrameCutShortByAFullDiskIsReportedAndNotKept) {
     const input_gate gate = make_input_gate(in_ + "/f0005.png", root_);
     ASSERT_FALSE(gate.entry.empty());
     const program_run run = run_program([&](program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "3");
-        driver.click(9);
+        start_render(driver, "3");
         driver.wait_for_file(out_ + "/1.png", std::chrono::seconds(30));
         // From here on no file of the process grows past 1 KiB: writes beyond fail as on a full
         // disk, instead of ending the process.

@@ -15,10 +15,7 @@ TEST_F(program_scenario, ReverseAndAlphaLevelsChangedMidFrameSteerTheLayersThatF
     const input_gate gate = make_input_gate(in_ + "/f0005.png", root_);
     ASSERT_FALSE(gate.entry.empty());
     const program_run run = run_program([&](program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "3");
-        driver.click(9);
+        start_render(driver, "3");
         if (!gate_wait_for_reader(std::chrono::seconds(30)))
             driver.fail("the render never came to f0005");
         driver.click(22);

@@ -120,6 +120,13 @@ program_run program_scenario::gather(const child_outcome& child) {
     return run;
 }
 
+void program_scenario::start_render(program_driver& driver, const std::string& layers) const {
+    driver.choose_folder(3, in_);
+    driver.choose_folder(6, out_);
+    driver.type_text(8, layers);
+    driver.click(9);
+}
+
 input_frames program_scenario::make_inputs(const frame_set_shape& shape) {
     input_frames frames = make_input_frames(in_, shape);
     EXPECT_EQ(static_cast<int>(frames.names.size()), shape.count) << "inputs not written";

@@ -68,6 +68,10 @@ protected:
     // Frames made in in_.
     input_frames make_inputs(const frame_set_shape& shape);
 
+    // Chooses in_ and out_ with their folder buttons, types layers into "Layers per Frame" and
+    // presses Render.
+    void start_render(program_driver& driver, const std::string& layers) const;
+
     // Folders as the chooser returns them: with a trailing slash.
     std::string in_folder() const { return in_ + "/"; }
     std::string out_folder() const { return out_ + "/"; }

@@ -30,10 +30,7 @@ protected:
 
     // Starts the render and waits until frame 1 is saved and frame 2 waits at the gate.
     void start_and_hold_at_frame_2(program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "3");
-        driver.click(9);
+        start_render(driver, "3");
         driver.wait_for_file(out_ + "/" + frame_name(1, count()), std::chrono::seconds(30));
         if (!gate_wait_for_reader(std::chrono::seconds(30)))
             driver.fail("the render never reached the gate");

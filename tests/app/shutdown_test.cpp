@@ -33,10 +33,7 @@ TEST_F(program_scenario, ClosingWhileTheRenderWaitsForAnInputEndsTheProgramAtOnc
     // The fifth input never arrives: the worker stays in the middle of frame 2.
     ASSERT_FALSE(make_input_gate(in_ + "/f0005.png", root_).entry.empty());
     const program_run run = run_program([&](program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "3");
-        driver.click(9);
+        start_render(driver, "3");
         driver.wait_for_file(out_ + "/1.png", std::chrono::seconds(30));
         driver.note("flag", std::to_string(driver.render_flag()));
     });
@@ -52,10 +49,7 @@ TEST_F(program_scenario, ClosingInTheMiddleOfARenderLeavesOnlyWholeFrames) {
     // Twenty frames large enough that the close falls among the loads, draws and saves.
     const input_frames inputs = make_inputs({120, 160, 120, true});
     const program_run run = run_program([&](program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "6");
-        driver.click(9);
+        start_render(driver, "6");
         driver.wait_for_file(out_ + "/001.png", std::chrono::seconds(60));
         driver.note("flag", std::to_string(driver.render_flag()));
     });

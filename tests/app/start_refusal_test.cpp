@@ -67,10 +67,7 @@ TEST_F(program_scenario, LayersPerFrameBelowOneOrNoNumberEndsTheJobAtOnce) {
 TEST_F(program_scenario, MoreLayersPerFrameThanImagesIsReportedInsteadOfCompletion) {
     make_inputs({5, 8, 6, true});
     const program_run run = run_program([&](program_driver& driver) {
-        driver.choose_folder(3, in_);
-        driver.choose_folder(6, out_);
-        driver.type_text(8, "6");
-        driver.click(9);
+        start_render(driver, "6");
         driver.answer_message("Error!", reply::ok);
         driver.wait_until_idle();
         driver.note_start_button("end");

@@ -19,7 +19,7 @@ namespace {
 class decode_cache_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        engine_runtime_init();
+        engine_runtime_start();
         write_inputs(in, 10, 48, 32);
     }
 

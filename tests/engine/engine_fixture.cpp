@@ -1,13 +1,8 @@
 // The engine tests' shared pieces.
 #include "tests/engine/engine_fixture.h"
 
+#include "app/engine_runtime.h"
 #include "app/render_job.h"
-#include "drawing/draw.h"
-#include "image/codec.h"
-#include "image/image.h"
-#include "image/png_codec.h"
-#include "runtime/files.h"
-#include "runtime/strings.h"
 #include "runtime/utf.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +17,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
-#include <mutex>
 
 namespace korvel::test {
 namespace {
@@ -96,19 +90,6 @@ void draw(picture& canvas, const picture& layer, int opacity) {
 }
 
 } // namespace
-
-void engine_runtime_init() {
-    static std::once_flag done;
-    std::call_once(done, [] {
-        strings_init();
-        codecs_init();
-        images_init();
-        drawing_init();
-        files_init();
-        png_decoder_register();
-        png_encoder_register();
-    });
-}
 
 picture test_picture(std::int32_t width, std::int32_t height, bool alpha, std::uint32_t seed) {
     picture p{width, height, alpha, {}};
@@ -284,7 +265,7 @@ test_host::test_host(const scratch_dir& input, const scratch_dir& output, int co
       height(utf16_from_utf8(std::to_string(frame_height))) {}
 
 void test_host::run() {
-    engine_runtime_init();
+    engine_runtime_start();
     const render_host runner = host();
     render_job_run(&runner);
     EXPECT_EQ(job_ends, 1);

@@ -3,6 +3,7 @@
 // folder, a count of live bitmaps, and a host with fixed inputs that records every report.
 #pragma once
 
+#include "app/engine_runtime.h"
 #include "app/render_host.h"
 #include "image/bitmap.h"
 
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace korvel::test {
-
-// Workspace, images, codecs, drawing and files, as start-up readies them (idempotent).
-void engine_runtime_init();
 
 struct picture {
     std::int32_t width = 0;

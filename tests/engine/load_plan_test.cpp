@@ -39,7 +39,7 @@ std::vector<std::u16string> loads_of_a_job(const std::u16string& folder, int ski
 class load_plan_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        engine_runtime_init();
+        engine_runtime_start();
         for (const char* name : {"c.png", "A.png", "b.png", "notes.txt", "E.png", "d.png", "f.png"})
             std::ofstream(folder.path() + name) << name;
     }

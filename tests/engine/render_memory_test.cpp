@@ -11,7 +11,7 @@ namespace korvel::test {
 namespace {
 
 TEST(render_memory, live_bitmaps_stay_within_two_plus_two_per_thread_however_large_l_is) {
-    engine_runtime_init();
+    engine_runtime_start();
     constexpr int count = 40;
     scratch_dir in;
     write_inputs(in, count, 64, 48);

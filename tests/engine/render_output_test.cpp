@@ -57,7 +57,7 @@ void expect_frames(const scratch_dir& out, const std::vector<picture>& inputs,
 class render_output : public ::testing::Test {
 protected:
     void SetUp() override {
-        engine_runtime_init();
+        engine_runtime_start();
         inputs = write_inputs(in, inputs_count, wide, high);
         // A layer smaller and one larger than the canvas: both are cut to it at (0, 0).
         replace_input(4, test_picture(300, 200, true, 99));
