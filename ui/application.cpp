@@ -6,8 +6,17 @@
 #include "ui/ui_calls.h"
 
 #include <QApplication>
+#include <QPixmapCache>
 
 namespace korvel {
+namespace {
+
+// Every folder chooser and message box draws its icons afresh under new cache keys, so Qt's
+// pixmap cache gains some 40 KiB per render until it reaches its limit (10 MiB by default). The
+// window and its dialogs need a small part of that; a low limit keeps a long session flat.
+constexpr int PIXMAP_CACHE_KIB = 512;
+
+} // namespace
 
 void application_start() {
     if (!QCoreApplication::instance()) {
@@ -19,6 +28,7 @@ void application_start() {
         // that are still running may ask it for their calls until then.
         new QApplication(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("Korvel"));
+        QPixmapCache::setCacheLimit(PIXMAP_CACHE_KIB);
     }
     calls_start();
 }
