@@ -10,10 +10,10 @@ namespace korvel {
 // one budget of two frames per thread, and never more than WORK_AHEAD_BUDGET bytes, on top of the
 // canvas and the layer being drawn: at most 2 + 2 x threads frames alive. A layer decoded ahead
 // counts as a frame; a frame being encoded counts its rows as written, and the larger of its
-// canvas (freed once the rows are written out) and the compressor's tables. Encoding has first call on the budget and the
-// read-ahead uses what is left, so peak memory is about the same whether a job mostly decodes
-// (long groups) or mostly encodes (short ones). Huge frames get less read-ahead, down to none at
-// all once one frame exceeds the budget; frames are then saved one after the other.
+// canvas (freed once the rows are written out) and the compressor's tables. Encoding has first call
+// on the budget and the read-ahead uses what is left, so peak memory is about the same whether a
+// job mostly decodes (long groups) or mostly encodes (short ones). Huge frames get less read-ahead,
+// down to none at all once one frame exceeds the budget; frames are then saved one after the other.
 inline constexpr std::int64_t WORK_AHEAD_BUDGET = std::int64_t{512} << 20;
 
 struct engine_shape {

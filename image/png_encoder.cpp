@@ -130,7 +130,8 @@ std::FILE* open_for_writing(const char16_t* file_name) {
 // Writes the job's file when its image data was made, frees that data and closes the file.
 std::int32_t finish_file(std::FILE* file, png_write_job* job) {
     std::int32_t written = 0;
-    if (job->quantizer != nullptr || job->idat.bytes != nullptr) written = encode_to_file(file, *job);
+    if (job->quantizer != nullptr || job->idat.bytes != nullptr)
+        written = encode_to_file(file, *job);
     quantizer_free(job->quantizer);
     png_idat_free(&job->idat);
     // A full disk may only show when the last buffered bytes go out.
@@ -167,10 +168,10 @@ std::int32_t png_encode_releasing(image_handle_t canvas, const char16_t* file_na
     if (object == nullptr || object->type != OBJ_BITMAP || object->depth != 32) return 0;
     std::FILE* file = open_for_writing(file_name);
     if (file == nullptr) return 0;
-    png_write_job job{object->width, object->height,   ROWS_BOTTOM_UP, 32,
-                      PNG_COLOR_TYPE_RGB_ALPHA, nullptr, {nullptr, 0}};
-    png_idat_stream rows = png_idat_filter({object->pixels, object->width, object->height,
-                                            object->stride, ROWS_BOTTOM_UP, 4});
+    png_write_job job{object->width, object->height, ROWS_BOTTOM_UP, 32, PNG_COLOR_TYPE_RGB_ALPHA,
+                      nullptr,       {nullptr, 0}};
+    png_idat_stream rows = png_idat_filter(
+        {object->pixels, object->width, object->height, object->stride, ROWS_BOTTOM_UP, 4});
     owned.reset();
     job.idat = png_idat_deflate(&rows);
     return finish_file(file, &job);

@@ -278,7 +278,8 @@ TEST_F(PngTrueColour, SeveralThreadsEncodingAtOnceWriteTheBytesOfOne) {
 
 // A canvas as the render job hands it over: a 32-bit bitmap filled with a workload frame.
 image_handle_t canvas_holding(const pixel_memory& memory) {
-    const image_handle_t canvas = bitmap_create(memory.width, memory.height, memory.bytes_per_pixel * 8);
+    const image_handle_t canvas =
+        bitmap_create(memory.width, memory.height, memory.bytes_per_pixel * 8);
     bitmap* object = bitmap_get(canvas);
     if (object == nullptr || object->stride != memory.stride) return canvas;
     std::copy(memory.bytes.begin(), memory.bytes.end(), object->pixels);
