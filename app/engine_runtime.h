@@ -1,5 +1,5 @@
-// The subsystems a render job needs, for the front ends that run it without the window (the
-// window's start-up brings the same ones up together with its toolkit).
+// The subsystems a render job needs, started the same way by both front ends (the window then
+// starts its toolkit's own).
 #pragma once
 
 namespace korvel {

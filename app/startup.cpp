@@ -1,19 +1,16 @@
 // Start-up and shutdown of the window program.
 #include "app/startup.h"
 
-#include "app/block_reuse.h"
+#include "app/engine_runtime.h"
 #include "app/job_folder_claim.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
 #include "app/render_worker.h"
 #include "app/resources.h"
-#include "drawing/draw.h"
 #include "image/codec.h"
 #include "image/image.h"
-#include "image/png_codec.h"
 #include "runtime/files.h"
 #include "runtime/prefs.h"
-#include "runtime/strings.h"
 #include "runtime/threads.h"
 #include "ui/desktop.h"
 #include "ui/requester.h"
@@ -26,22 +23,15 @@ namespace korvel {
 
 namespace {
 
+// The render engine's subsystems, then the toolkit's.
 void initialise_runtime() {
-    block_reuse_start();
-    strings_init();
-    codecs_init();
-    images_init();
-    drawing_init();
-    files_init();
+    engine_runtime_start();
     events_init();
     windows_init();
     gadgets_init();
     prefs_init();
     controls_init();
     statusbars_init();
-    threads_init();
-    png_decoder_register();
-    png_encoder_register();
 }
 
 void catch_button_images() {
