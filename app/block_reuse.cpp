@@ -7,8 +7,6 @@
 
 #include <malloc.h>
 
-#include <mutex>
-
 namespace korvel {
 namespace {
 
@@ -20,12 +18,9 @@ constexpr int TRIM_THRESHOLD = 1 << 30;
 } // namespace
 
 void block_reuse_start() {
-    static std::once_flag started;
-    std::call_once(started, [] {
-        mallopt(M_ARENA_MAX, 1);
-        mallopt(M_MMAP_THRESHOLD, MMAP_THRESHOLD);
-        mallopt(M_TRIM_THRESHOLD, TRIM_THRESHOLD);
-    });
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, MMAP_THRESHOLD);
+    mallopt(M_TRIM_THRESHOLD, TRIM_THRESHOLD);
 }
 
 void block_reuse_hand_back() {

@@ -7,7 +7,7 @@
 namespace korvel {
 
 // Large blocks (up to the allocator's 32 MiB ceiling for this) come from the heap and stay there
-// when freed; only the first call in a process does anything.
+// when freed; calling it again changes nothing.
 void block_reuse_start();
 
 // Hands the free memory kept this way back to the system, for when a render has ended.

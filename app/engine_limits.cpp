@@ -36,8 +36,9 @@ engine_shape engine_shape_for(std::int64_t width, std::int64_t height) {
     const std::int32_t w = canvas_side(width);
     const std::int32_t h = canvas_side(height);
     const std::int64_t bytes = std::int64_t{w} * h * 4;
+    // Encoding holds the canvas and its filtered rows, then the rows and the compressor's tables.
     const std::int64_t encode_bytes =
-        png_idat_rows_bytes(w, h, 4) + std::max(bytes, PNG_IDAT_COMPRESSOR_BYTES);
+        std::max(bytes + png_idat_rows_bytes(w, h, 4), png_idat_workspace_bytes(w, h, 4));
     const std::int64_t work_ahead = std::min(2 * threads * bytes, WORK_AHEAD_BUDGET);
     // One frame may wait for its encoder's share while the next is built, unless a frame is too
     // large for the budget at all.

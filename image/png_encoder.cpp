@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 namespace korvel {
@@ -139,10 +138,6 @@ std::int32_t finish_file(std::FILE* file, png_write_job* job) {
     return written != 0 && closed ? 1 : 0;
 }
 
-struct delete_bitmap {
-    void operator()(const image_handle_t* canvas) const { bitmap_delete(*canvas); }
-};
-
 } // namespace
 
 std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, std::int32_t width,
@@ -163,16 +158,19 @@ std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, s
 }
 
 std::int32_t png_encode_releasing(image_handle_t canvas, const char16_t* file_name) {
-    std::unique_ptr<const image_handle_t, delete_bitmap> owned(&canvas);
     const bitmap* object = bitmap_get(canvas);
-    if (object == nullptr || object->type != OBJ_BITMAP || object->depth != 32) return 0;
-    std::FILE* file = open_for_writing(file_name);
+    const bool frame = object != nullptr && object->type == OBJ_BITMAP && object->depth == 32;
+    std::FILE* file = frame ? open_for_writing(file_name) : nullptr;
+    png_write_job job{0, 0, ROWS_BOTTOM_UP, 32, PNG_COLOR_TYPE_RGB_ALPHA, nullptr, {nullptr, 0}};
+    png_idat_stream rows{nullptr, 0};
+    if (file != nullptr) {
+        job.width = object->width;
+        job.height = object->height;
+        rows = png_idat_filter(
+            {object->pixels, object->width, object->height, object->stride, ROWS_BOTTOM_UP, 4});
+    }
+    bitmap_delete(canvas);
     if (file == nullptr) return 0;
-    png_write_job job{object->width, object->height, ROWS_BOTTOM_UP, 32, PNG_COLOR_TYPE_RGB_ALPHA,
-                      nullptr,       {nullptr, 0}};
-    png_idat_stream rows = png_idat_filter(
-        {object->pixels, object->width, object->height, object->stride, ROWS_BOTTOM_UP, 4});
-    owned.reset();
     job.idat = png_idat_deflate(&rows);
     return finish_file(file, &job);
 }

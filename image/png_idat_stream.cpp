@@ -15,7 +15,7 @@ namespace {
 // Frames are written once and kept: the slowest, strongest level is worth its time.
 constexpr int COMPRESSION_LEVEL = 12;
 // libdeflate 1.14 allocates 9,009,552 bytes for a compressor at levels 10 to 12.
-static_assert(PNG_IDAT_COMPRESSOR_BYTES >= 9'009'552);
+constexpr std::int64_t COMPRESSOR_TABLES = std::int64_t{9} << 20;
 constexpr std::uint8_t FILTER_NONE = 0;
 
 struct free_block {
@@ -81,7 +81,7 @@ std::int64_t png_idat_rows_bytes(std::int32_t width, std::int32_t height,
 
 std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
                                       std::int32_t bytes_per_pixel) {
-    return png_idat_rows_bytes(width, height, bytes_per_pixel) + PNG_IDAT_COMPRESSOR_BYTES;
+    return png_idat_rows_bytes(width, height, bytes_per_pixel) + COMPRESSOR_TABLES;
 }
 
 png_idat_stream png_idat_compress(const png_pixel_rows& rows) {

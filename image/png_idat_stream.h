@@ -25,15 +25,13 @@ struct png_idat_stream {
     std::size_t size;
 };
 
-// The compressor's tables: its strongest levels keep about 9 MB for finding matches.
-inline constexpr std::int64_t PNG_IDAT_COMPRESSOR_BYTES = std::int64_t{9} << 20;
-
 // The filtered rows of pixels of that size; 0 when the size is not positive.
 std::int64_t png_idat_rows_bytes(std::int32_t width, std::int32_t height,
                                  std::int32_t bytes_per_pixel);
 
 // The memory that compressing rows of that size takes besides the pixels and the result: the
-// filtered rows and the compressor's tables, so that callers can budget for encodes running side
+// filtered rows and the compressor's tables (its strongest levels keep about 9 MB for finding
+// matches), so that callers can budget for encodes running side
 // by side.
 std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
                                       std::int32_t bytes_per_pixel);

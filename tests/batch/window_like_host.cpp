@@ -4,13 +4,6 @@
 
 #include "app/engine_runtime.h"
 #include "app/render_job.h"
-#include "drawing/draw.h"
-#include "image/codec.h"
-#include "image/image.h"
-#include "image/png_codec.h"
-#include "runtime/files.h"
-#include "runtime/strings.h"
-#include "runtime/threads.h"
 #include "runtime/utf.h"
 
 #include <limits>
