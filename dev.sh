@@ -84,9 +84,9 @@ render_sample() {
     echo "dev.sh: rendering a generated sample sequence with the batch renderer instead."
     build/bench/make_workload sample build/sample/in
     rm -rf build/sample/out && mkdir -p build/sample/out
-    build/app/korvel-render -l 10 build/sample/in build/sample/out
+    build/batch/korvel-render -l 10 build/sample/in build/sample/out
     echo "dev.sh: the motion-blurred frames are in $here/build/sample/out"
-    echo "dev.sh: to see the window without a desktop: apt-get install -y xvfb && (cd build && xvfb-run -a app/korvel)"
+    echo "dev.sh: to see the window without a desktop: apt-get install -y xvfb && (cd build && xvfb-run -a window/korvel)"
 }
 
 # The libFuzzer targets, each built from tests/fuzz/NAME_fuzz.cpp.
@@ -159,7 +159,7 @@ run)
         exit 0
     fi
     # The job file "Korvel Temp.tmp" lives in the working directory while Korvel runs.
-    cd build && exec app/korvel
+    cd build && exec window/korvel
     ;;
 test)
     deps
@@ -197,7 +197,7 @@ fuzz)
     ;;
 soak)
     build build
-    build/tests/korvel_app_tests --gtest_also_run_disabled_tests --gtest_filter='soak_scenario.*'
+    build/tests/korvel_window_tests --gtest_also_run_disabled_tests --gtest_filter='soak_scenario.*'
     ;;
 deps) deps ;;
 build) build build ;;

@@ -3,9 +3,9 @@
 // against the same layers taken from the read-ahead cache, which decodes them on every core the
 // parallelism library allows. Both must give the same pixels; the summary prints the wall time of
 // each and their ratio.
-#include "app/decode_cache.h"
-#include "app/engine_limits.h"
-#include "app/frame_file.h"
+#include "engine/decode_cache.h"
+#include "engine/engine_limits.h"
+#include "engine/frame_file.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/png_codec.h"

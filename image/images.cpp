@@ -16,11 +16,6 @@ obj_table* image_table() {
     return table;
 }
 
-image_record* find(obj_number n) {
-    obj_table* table = image_table();
-    return table == nullptr ? nullptr : static_cast<image_record*>(obj_lookup(table, n));
-}
-
 // Opaque black: the alpha byte of every pixel 255, the colour bytes left at 0.
 void paint_opaque_black(bitmap* object) {
     for (std::int32_t row = 0; row < object->height; ++row) {
@@ -90,7 +85,7 @@ obj_number image_adopt(obj_number n, image_handle_t handle, std::int32_t source_
 
 image_handle_t image_detach(obj_number n) {
     if (n == NUMBER_ANY) return 0;
-    const image_record* record = find(n);
+    const image_record* record = image_lookup(n);
     if (record == nullptr) return 0;
     const image_handle_t handle = record->handle;
     obj_clear(image_table(), n);
@@ -98,27 +93,27 @@ image_handle_t image_detach(obj_number n) {
 }
 
 obj_number image_is_valid(obj_number n) {
-    obj_table* table = image_table();
-    return table != nullptr && obj_is_valid(table, n) != nullptr ? 1 : 0;
+    return image_lookup(n) != nullptr ? 1 : 0;
 }
 
 image_handle_t image_handle(obj_number n) {
-    const image_record* record = find(n);
+    const image_record* record = image_lookup(n);
     return record == nullptr ? 0 : record->handle;
 }
 
 std::int32_t image_width(obj_number n) {
-    const image_record* record = find(n);
+    const image_record* record = image_lookup(n);
     return record == nullptr ? 0 : record->width;
 }
 
 std::int32_t image_height(obj_number n) {
-    const image_record* record = find(n);
+    const image_record* record = image_lookup(n);
     return record == nullptr ? 0 : record->height;
 }
 
 image_record* image_lookup(obj_number n) {
-    return find(n);
+    obj_table* table = image_table();
+    return table == nullptr ? nullptr : static_cast<image_record*>(obj_lookup(table, n));
 }
 
 } // namespace korvel

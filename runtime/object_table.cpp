@@ -202,10 +202,6 @@ void* obj_lookup(obj_table* table, obj_number n) {
     return node && in_use(node_data(node)) ? node_data(node) : nullptr;
 }
 
-void* obj_is_valid(obj_table* table, obj_number n) {
-    return obj_lookup(table, n);
-}
-
 void obj_clear(obj_table* table, obj_number n) {
     if (!table || n < 0) return;
     if (is_numbered(table, n)) {

@@ -37,9 +37,6 @@ void* obj_new(obj_table* table, obj_number n);
 // objects under the lock, so a value that names no object is never dereferenced.
 void* obj_lookup(obj_table* table, obj_number n);
 
-// As obj_lookup; kept as its own name for the kinds' validity tests.
-void* obj_is_valid(obj_table* table, obj_number n);
-
 // Zero-fills slot n, or unlinks and frees the separate object n; any other value is ignored.
 void obj_clear(obj_table* table, obj_number n);
 

@@ -1,6 +1,6 @@
 // The numbers typed on the command line: accepted exactly when the window would read the whole
 // text as a number, with the window's value; frame ranges in their three forms.
-#include "app/batch_numbers.h"
+#include "batch/batch_numbers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // --stats: one line with the engine's time per stage, in the form the benchmark reads.
-#include "app/batch_stats.h"
+#include "batch/batch_stats.h"
 
 #include "render_process.h"
 #include "test_pictures.h"

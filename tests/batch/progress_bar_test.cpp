@@ -1,6 +1,6 @@
 // The progress bar's text: the figures a user reads off it, and a width that never makes the
 // terminal wrap the line (a wrapped line can no longer be redrawn in place).
-#include "app/terminal_progress.h"
+#include "batch/terminal_progress.h"
 
 #include <gtest/gtest.h>
 

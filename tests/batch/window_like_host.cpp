@@ -2,8 +2,8 @@
 // window makes of the same folder and values.
 #include "window_like_host.h"
 
-#include "app/engine_runtime.h"
-#include "app/render_job.h"
+#include "engine/engine_runtime.h"
+#include "engine/render_job.h"
 #include "runtime/utf.h"
 
 #include <limits>
@@ -78,7 +78,7 @@ void fail(void* host, const char16_t*, const char16_t* text) {
     job.render->failures.push_back(utf8_from_utf16(text));
 }
 
-void frame_saved(void*, std::int32_t, std::int32_t) {}
+void frame_saved(void*, std::int32_t, std::int32_t, const char16_t*) {}
 
 void job_end(void* host, std::int32_t completed) {
     state_of(host).render->completed = completed != 0;

@@ -1,7 +1,7 @@
 // Frame-sized blocks freed during a render stay with the process for the next layer, and go back
 // to the system when the render ends. Under the sanitizers, whose allocators ignore these settings
 // and keep their own books, there is nothing to check.
-#include "app/block_reuse.h"
+#include "engine/block_reuse.h"
 
 #include <gtest/gtest.h>
 #include <malloc.h>

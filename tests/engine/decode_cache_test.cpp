@@ -1,7 +1,7 @@
 // The read-ahead cache on its own: what it hands over is exactly what loading the file now gives,
 // a file changed since it was decoded is left to the caller, and work not yet started is handed
 // back rather than waited for.
-#include "app/decode_cache.h"
+#include "engine/decode_cache.h"
 #include "image/codec.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/runtime/wait_until.h"

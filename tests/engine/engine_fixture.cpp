@@ -1,8 +1,8 @@
 // The engine tests' shared pieces.
 #include "tests/engine/engine_fixture.h"
 
-#include "app/engine_runtime.h"
-#include "app/render_job.h"
+#include "engine/engine_runtime.h"
+#include "engine/render_job.h"
 #include "runtime/utf.h"
 
 #include <gtest/gtest.h>
@@ -238,7 +238,7 @@ const render_host_ops test_ops = {
     [](void* host, const char16_t* title, const char16_t* text) {
         of(host).failures.emplace_back(title, text);
     },
-    [](void* host, std::int32_t frame, std::int32_t) {
+    [](void* host, std::int32_t frame, std::int32_t, const char16_t*) {
         test_host& h = of(host);
         h.frames_saved.push_back(frame);
         if (h.after_frame_saved) h.after_frame_saved(frame);

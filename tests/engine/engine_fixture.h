@@ -3,8 +3,8 @@
 // folder, a count of live bitmaps, and a host with fixed inputs that records every report.
 #pragma once
 
-#include "app/engine_runtime.h"
-#include "app/render_host.h"
+#include "engine/engine_runtime.h"
+#include "engine/render_host.h"
 #include "image/bitmap.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // How much work the engine does ahead: two frames per thread shared by read-ahead (a frame per
 // layer) and encoding (the rows written out, and the canvas or the compressor's tables), less when
 // frames are so large that they would pass the memory budget.
-#include "app/engine_limits.h"
+#include "engine/engine_limits.h"
 
 #include <gtest/gtest.h>
 #include <oneapi/tbb/global_control.h>

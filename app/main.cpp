@@ -1,4 +1,0 @@
-// Korvel's window program.
-#include "app/startup.h"
-
-int main() { korvel::korvel_run(); }

@@ -1,0 +1,145 @@
+// The batch host's operations. What the reports change is atomic or behind the progress display's
+// lock, so the engine may report from any of its threads.
+#include "batch/batch_host.h"
+
+#include "batch/batch_signals.h"
+#include "runtime/utf.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace korvel {
+
+namespace {
+
+batch_job& job_of(void* host) {
+    return *static_cast<batch_job*>(host);
+}
+
+void report_failure(batch_job& job, const std::string& text) {
+    job.failed.store(true);
+    batch_report(job, text, true);
+}
+
+// Why path is no folder that can be used ("No such file or directory"), or "" when it is one.
+std::string folder_problem(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
+    return S_ISDIR(status.st_mode) ? std::string() : std::strerror(ENOTDIR);
+}
+
+bool scan_input(batch_job& job) {
+    const std::string& folder = job.options.input_folder;
+    if (batch_scan(utf16_from_utf8(folder).c_str(), &job.scan)) return true;
+    const std::string problem = folder_problem(folder);
+    report_failure(job, "Unable to read the input folder, " + folder +
+                            (problem.empty() ? "" : ": " + problem));
+    return false;
+}
+
+// Checked before the first frame is composed, which may take long.
+bool output_folder_usable(batch_job& job) {
+    const std::string problem = folder_problem(job.options.output_folder);
+    if (problem.empty()) return true;
+    report_failure(job, "Unable to use the output folder, " + job.options.output_folder + ": " +
+                            problem);
+    return false;
+}
+
+// The number of frames the job will save: those of the chosen range that the input count allows.
+std::int32_t frames_to_render(const batch_job& job) {
+    const std::int64_t frames = job.scan.count / job.options.layers;
+    const std::int64_t last = std::min<std::int64_t>(job.options.last_frame, frames);
+    return static_cast<std::int32_t>(std::max<std::int64_t>(0, last - job.options.first_frame + 1));
+}
+
+std::int32_t open_job(void* host, render_totals* totals) {
+    batch_job& job = job_of(host);
+    if (!scan_input(job) || !output_folder_usable(job)) return 0;
+    *totals = {job.scan.total.c_str(), job.scan.width.c_str(), job.scan.height.c_str()};
+    const std::int32_t frames = frames_to_render(job);
+    if (frames == 0 && job.scan.count >= job.options.layers) {
+        batch_report(job,
+                     "no frame to render: the sequence has " +
+                         std::to_string(job.scan.count / job.options.layers) + " frames",
+                     false);
+    }
+    job.progress.start(frames);
+    return 1;
+}
+
+void record_name(void*, std::int64_t, const char16_t*) {}
+void close_job(void*) {}
+
+void frame_range(void* host, std::int32_t* first, std::int32_t* last) {
+    *first = job_of(host).options.first_frame;
+    *last = job_of(host).options.last_frame;
+}
+
+const char16_t* input_folder(void* host, std::int32_t at) {
+    return utf16_from_utf8_at(job_of(host).options.input_folder, at);
+}
+
+const char16_t* output_folder(void* host, std::int32_t at) {
+    return utf16_from_utf8_at(job_of(host).options.output_folder, at);
+}
+
+std::int64_t layers_per_frame(void* host) {
+    return job_of(host).options.layers;
+}
+std::int64_t alpha_levels(void* host) {
+    return job_of(host).options.alpha;
+}
+std::int32_t reverse(void* host) {
+    return job_of(host).options.reverse ? 1 : 0;
+}
+std::int32_t cancel_requested(void*) {
+    return stop_signal_received() != 0;
+}
+std::int32_t confirm_cancel(void*) {
+    return 1;
+}
+
+void fail(void* host, const char16_t*, const char16_t* text) {
+    report_failure(job_of(host), utf8_from_utf16(text));
+}
+
+void frame_saved(void* host, std::int32_t frame, std::int32_t, const char16_t* path) {
+    job_of(host).progress.frame_done(frame, utf8_from_utf16(path));
+}
+
+void job_end(void* host, std::int32_t completed) {
+    job_of(host).completed.store(completed != 0);
+    job_of(host).progress.finish();
+}
+
+const render_host_ops batch_host_ops = {
+    .open_job = open_job,
+    .record_name = record_name,
+    .close_job = close_job,
+    .frame_range = frame_range,
+    .input_folder = input_folder,
+    .output_folder = output_folder,
+    .layers_per_frame = layers_per_frame,
+    .alpha_levels = alpha_levels,
+    .reverse = reverse,
+    .cancel_requested = cancel_requested,
+    .confirm_cancel = confirm_cancel,
+    .fail = fail,
+    .frame_saved = frame_saved,
+    .job_end = job_end,
+};
+
+} // namespace
+
+render_host batch_host(batch_job* job) {
+    return {&batch_host_ops, job};
+}
+
+void batch_report(batch_job& job, const std::string& text, bool is_error) {
+    job.progress.message("korvel-render: " + text, is_error);
+}
+
+} // namespace korvel

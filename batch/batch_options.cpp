@@ -1,0 +1,194 @@
+// The command line of korvel-render, read with getopt_long. getopt's own messages are turned off so
+// that every usage error comes out as one line in the program's own words.
+#include "batch/batch_options.h"
+
+#include "batch/batch_numbers.h"
+
+#include <getopt.h>
+
+namespace korvel {
+
+namespace {
+
+enum long_only_option { OPTION_FRAMES = 256, OPTION_STATS, OPTION_VERSION };
+
+constexpr char short_options[] = ":l:a:rj:qh";
+
+constexpr option long_options[] = {
+    {"layers", required_argument, nullptr, 'l'},
+    {"alpha", required_argument, nullptr, 'a'},
+    {"reverse", no_argument, nullptr, 'r'},
+    {"threads", required_argument, nullptr, 'j'},
+    {"frames", required_argument, nullptr, OPTION_FRAMES},
+    {"stats", no_argument, nullptr, OPTION_STATS},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, OPTION_VERSION},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The option whose code is code, or null.
+const option* find_option(int code) {
+    for (const option& known : long_options) {
+        if (known.name && known.val == code) return &known;
+    }
+    return nullptr;
+}
+
+// "-l/--layers", or "--frames" for an option without a short form.
+std::string option_name(int code) {
+    const option* known = find_option(code);
+    if (!known) return "option";
+    const std::string name = std::string("--") + known->name;
+    return code < 256 ? std::string("-") + static_cast<char>(code) + "/" + name : name;
+}
+
+std::string quoted(const char* text) {
+    return std::string("'") + text + "'";
+}
+
+// A mistyped value: which option, what it wants and what was given.
+std::string bad_value(int code, const char* wanted, const char* given) {
+    return option_name(code) + " wants " + wanted + ", not " + quoted(given);
+}
+
+// The error for what getopt_long refused. optopt holds the option's code for a missing or an
+// unexpected value, the character of an unknown short option, and 0 for an unknown long option,
+// which is then the argument just passed over.
+std::string refused_option(int result, char** argv) {
+    if (result == ':') return option_name(optopt) + " needs a value";
+    if (find_option(optopt)) return option_name(optopt) + " takes no value";
+    if (optopt != 0) return "unknown option '-" + std::string(1, static_cast<char>(optopt)) + "'";
+    return "unknown option " + quoted(argv[optind - 1]);
+}
+
+// Applies option code with its value; false with error set when the value is unusable.
+bool apply_value(int code, const char* value, batch_options* options, std::string* error) {
+    if (code == OPTION_FRAMES) {
+        const auto range = read_frame_range(value);
+        if (range) {
+            options->first_frame = range->first;
+            options->last_frame = range->last;
+            return true;
+        }
+        *error = bad_value(code, "A-B, A- or A, frames counted from 1 and B not below A", value);
+        return false;
+    }
+    const auto number = read_whole_number(value);
+    if (code == 'a' && number) {
+        options->alpha = *number;
+        return true;
+    }
+    if (code == 'l' && number && *number >= 1) {
+        options->layers = *number;
+        return true;
+    }
+    if (code == 'j' && number && *number >= 1 && *number <= std::numeric_limits<int>::max()) {
+        options->threads = static_cast<std::int32_t>(*number);
+        return true;
+    }
+    *error =
+        bad_value(code, code == 'a' ? "a whole number" : "a whole number of at least 1", value);
+    return false;
+}
+
+// The folder as the window's folder chooser gives it: with a trailing separator, so that entry
+// and frame names join it into paths.
+bool take_folder(const char* text, const char* role, std::string* folder, std::string* error) {
+    *folder = text;
+    if (folder->empty()) {
+        *error = std::string("the ") + role + " folder must not be empty";
+        return false;
+    }
+    if (folder->back() != '/') *folder += '/';
+    return true;
+}
+
+bool take_folders(int argc, char** argv, batch_options* options, std::string* error) {
+    const int given = argc - optind;
+    if (given < 2) {
+        *error = "expected INPUT_FOLDER and OUTPUT_FOLDER";
+        return false;
+    }
+    if (given > 2) {
+        *error = "unexpected argument " + quoted(argv[optind + 2]);
+        return false;
+    }
+    return take_folder(argv[optind], "input", &options->input_folder, error) &&
+           take_folder(argv[optind + 1], "output", &options->output_folder, error);
+}
+
+} // namespace
+
+batch_command batch_options_parse(int argc, char** argv, batch_options* options,
+                                  std::string* error) {
+    opterr = 0;
+    bool help = false;
+    bool version = false;
+    for (;;) {
+        const int code = getopt_long(argc, argv, short_options, long_options, nullptr);
+        if (code == -1) break;
+        switch (code) {
+        case 'r':
+            options->reverse = true;
+            break;
+        case 'q':
+            options->quiet = true;
+            break;
+        case 'h':
+            help = true;
+            break;
+        case OPTION_STATS:
+            options->stats = true;
+            break;
+        case OPTION_VERSION:
+            version = true;
+            break;
+        case ':':
+        case '?':
+            *error = refused_option(code, argv);
+            return batch_command::usage_error;
+        default:
+            if (!apply_value(code, optarg, options, error)) return batch_command::usage_error;
+        }
+    }
+    if (help) return batch_command::help;
+    if (version) return batch_command::version;
+    return take_folders(argc, argv, options, error) ? batch_command::render
+                                                    : batch_command::usage_error;
+}
+
+const char* batch_help_text() {
+    return R"(usage: korvel-render [options] INPUT_FOLDER OUTPUT_FOLDER
+
+Stacks each group of L consecutive *.png files of INPUT_FOLDER (in name order) onto one
+transparent canvas, the first opaque and each following one fainter, and saves it in
+OUTPUT_FOLDER as 1.png, 2.png, ... zero-filled to the width of the input count (for 250 inputs:
+001.png, 002.png). The frames are byte for byte those of Korvel's window with the same values.
+
+options:
+  -l, --layers N    input frames stacked into each output frame (default 100)
+  -a, --alpha N     opacity budget of the trailing frames (default 255)
+  -r, --reverse     stack each group in reverse order: its last frame is the opaque one
+  -j, --threads N   use at most N threads (default: every processor)
+      --frames A-B  render only output frames A to B, numbered and named as in a full run;
+                    A- renders from A to the end, A renders frame A alone
+      --stats       after the render, print the time spent decoding, compositing and
+                    encoding, summed over threads
+  -q, --quiet       show no progress (errors are still printed)
+  -h, --help        show this text
+      --version     show the version
+
+Progress goes to standard error: a bar on a terminal, one line per frame otherwise.
+
+exit status:
+  0    every selected frame is saved
+  1    the render failed: a file could not be loaded or saved, a folder could not be read,
+       no input gave a resolution, or there are fewer inputs than layers per frame
+  2    wrong usage
+  130  stopped by Ctrl+C (SIGINT; 143 for SIGTERM): the frames already under way are
+       finished first, and no partial frame or temporary file is left
+)";
+}
+
+} // namespace korvel

@@ -1,0 +1,169 @@
+// The frame saver. One lock guards the queue of frames and the failure; encoding happens outside
+// it, renaming inside it, so that frames take their names one at a time and in order.
+#include "engine/frame_saver.h"
+
+#include "engine/frame_file.h"
+#include "engine/pool_task.h"
+#include "engine/render_stats.h"
+#include "runtime/files.h"
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+namespace korvel {
+namespace {
+
+// How long a pool thread waits for the read-ahead to make room for a frame's encoding. The job
+// normally takes the layers decoded ahead within a few milliseconds; when it is held up by an
+// input, the frame is saved anyway.
+constexpr std::chrono::milliseconds ENCODER_PATIENCE{200};
+
+} // namespace
+
+frame_saver::frame_saver(std::int32_t in_flight, work_allowance* allowance,
+                         std::int64_t canvas_bytes, std::int64_t workspace_bytes)
+    : limit_(static_cast<std::size_t>(std::max(in_flight, 0))), allowance_(allowance),
+      canvas_bytes_(canvas_bytes), workspace_bytes_(workspace_bytes) {}
+
+frame_saver::~frame_saver() {
+    finish();
+    pool_.wait();
+}
+
+std::int32_t frame_saver::hand_over(image_handle_t canvas, const std::u16string& path) {
+    if (failed()) {
+        bitmap_delete(canvas);
+        return 0;
+    }
+    auto work = std::make_shared<frame>();
+    work->path = path;
+    work->part = frame_part_name(path.c_str());
+    work->canvas = canvas;
+    take_allowance(*work, canvas_bytes_, false);
+    {
+        std::lock_guard guard(lock_);
+        frames_.push_back(work);
+    }
+    try {
+        pool_run(pool_, [this, work] { run_queued(work); });
+    } catch (...) {
+        // Left queued: the next wait encodes it on the waiting thread.
+    }
+    wait_until_at_most(limit_);
+    return 1;
+}
+
+void frame_saver::finish() {
+    wait_until_at_most(0);
+}
+
+std::u16string frame_saver::failed_path() const {
+    std::lock_guard guard(lock_);
+    return failed_path_;
+}
+
+// Encodes queued frames on this thread, oldest first, rather than wait for a pool thread that
+// may never come; waits only while a frame is being encoded elsewhere.
+void frame_saver::wait_until_at_most(std::size_t count) {
+    std::unique_lock guard(lock_);
+    while (frames_.size() > count) {
+        const auto queued = std::find_if(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
+            return f->state == frame_state::queued;
+        });
+        // While a pool thread encodes, waiting for it keeps two encoders' memory from being held
+        // at once.
+        const bool encoding = std::any_of(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
+            return f->state == frame_state::encoding;
+        });
+        if (queued != frames_.end() && !failed() && !encoding) {
+            const frame_ptr work = *queued;
+            work->state = frame_state::encoding;
+            guard.unlock();
+            take_allowance(*work, workspace_bytes_, false);
+            encode(work);
+            guard.lock();
+        } else {
+            name_finished_frames();
+            if (frames_.size() > count) progressed_.wait(guard);
+        }
+    }
+}
+
+void frame_saver::run_queued(const frame_ptr& work) {
+    {
+        std::lock_guard guard(lock_);
+        if (work->state != frame_state::queued) return;
+        if (failed()) {
+            name_finished_frames();
+            return;
+        }
+        work->state = frame_state::encoding;
+    }
+    take_allowance(*work, workspace_bytes_, true);
+    encode(work);
+}
+
+// Only the thread that moved the frame to its present state touches its share of the allowance.
+void frame_saver::take_allowance(frame& work, std::int64_t bytes, bool may_wait) {
+    if (!allowance_) return;
+    if (may_wait)
+        allowance_->take_for_encoder(bytes, ENCODER_PATIENCE);
+    else
+        allowance_->take_now(bytes);
+    work.allowance_held += bytes;
+}
+
+// Writing frees the canvas; only this thread touches a frame being encoded.
+void frame_saver::encode(const frame_ptr& work) {
+    const image_handle_t canvas = std::exchange(work->canvas, 0);
+    bool written = false;
+    try {
+        stage_timer timer(render_stage::encode);
+        written = frame_part_write(canvas, work->part.c_str()) != 0;
+    } catch (...) {
+        written = false;
+    }
+    if (allowance_) allowance_->give_back(work->allowance_held);
+    {
+        std::lock_guard guard(lock_);
+        work->state = written ? frame_state::written : frame_state::not_written;
+        name_finished_frames();
+    }
+    progressed_.notify_all();
+}
+
+// Gives the oldest frames their names for as long as they are written. After a failure the
+// frames behind it are given up instead: their temporary files are removed, and those not yet
+// encoded are freed unencoded.
+void frame_saver::name_finished_frames() {
+    while (!frames_.empty()) {
+        frame& oldest = *frames_.front();
+        if (oldest.state == frame_state::encoding) return;
+        if (oldest.state == frame_state::queued) {
+            if (!failed()) return;
+            if (allowance_) allowance_->give_back(oldest.allowance_held);
+            bitmap_delete(oldest.canvas);
+            oldest.canvas = 0;
+        } else if (oldest.state == frame_state::written) {
+            if (failed())
+                file_delete(oldest.part.c_str());
+            else if (frame_part_commit(oldest.part.c_str(), oldest.path.c_str()))
+                render_stats_count_frame();
+            else
+                note_failure(oldest.path);
+        } else if (oldest.state == frame_state::not_written) {
+            note_failure(oldest.path);
+        }
+        oldest.state = frame_state::given_up;
+        frames_.pop_front();
+    }
+}
+
+void frame_saver::note_failure(const std::u16string& path) {
+    if (failed()) return;
+    failed_path_ = path;
+    failed_.store(true, std::memory_order_release);
+}
+
+} // namespace korvel

@@ -1,0 +1,80 @@
+// Asynchronous saving of finished frames: each canvas handed over is encoded by a pool task while
+// the job builds the next one, several at a time, and the frames take their names strictly in
+// the order they were handed over.
+//
+// Ordered naming keeps a failure as clean as when frames were saved one after the other: when a
+// frame cannot be saved, every frame handed over before it is complete under its own name, and no
+// frame after it appears (their temporary files are removed). Waiting never depends on a pool
+// thread being free: a frame still queued is encoded by the waiting thread itself.
+#pragma once
+
+#include "engine/work_allowance.h"
+#include "image/bitmap.h"
+
+#include <oneapi/tbb/task_group.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace korvel {
+
+class frame_saver {
+public:
+    // At most in_flight frames handed over and not yet complete; 0 saves each frame before
+    // hand_over returns. With an allowance, each frame holds canvas_bytes of it from being handed
+    // over until it is encoded, and workspace_bytes more while it is encoded.
+    explicit frame_saver(std::int32_t in_flight, work_allowance* allowance = nullptr,
+                         std::int64_t canvas_bytes = 0, std::int64_t workspace_bytes = 0);
+    // Waits for every frame handed over.
+    ~frame_saver();
+    frame_saver(const frame_saver&) = delete;
+    frame_saver& operator=(const frame_saver&) = delete;
+
+    // Takes the bitmap (32-bit canvas) to be saved as a PNG under path, first waiting while the
+    // limit of frames in flight is reached. 0, with the bitmap freed, once a frame has failed.
+    std::int32_t hand_over(image_handle_t canvas, const std::u16string& path);
+
+    // Waits until every frame handed over is complete under its name, or given up after a
+    // failure.
+    void finish();
+
+    // Non-zero once a frame could not be saved; failed_path is then the first such frame's path.
+    std::int32_t failed() const { return failed_.load(std::memory_order_acquire) ? 1 : 0; }
+    std::u16string failed_path() const;
+
+private:
+    enum class frame_state { queued, encoding, written, not_written, given_up };
+    struct frame {
+        std::u16string path;
+        std::u16string part; // the temporary name it is written under
+        image_handle_t canvas = 0;
+        frame_state state = frame_state::queued;
+        std::int64_t allowance_held = 0;
+    };
+    using frame_ptr = std::shared_ptr<frame>;
+
+    void wait_until_at_most(std::size_t count);
+    void run_queued(const frame_ptr& work);
+    void encode(const frame_ptr& work);
+    void take_allowance(frame& work, std::int64_t bytes, bool may_wait);
+    void name_finished_frames();
+    void note_failure(const std::u16string& path);
+
+    const std::size_t limit_;
+    work_allowance* const allowance_;
+    const std::int64_t canvas_bytes_;
+    const std::int64_t workspace_bytes_;
+    mutable std::mutex lock_;
+    std::condition_variable progressed_;
+    std::deque<frame_ptr> frames_; // handed over and not yet named or given up, oldest first
+    std::atomic<bool> failed_{false};
+    std::u16string failed_path_;
+    tbb::task_group pool_;
+};
+
+} // namespace korvel

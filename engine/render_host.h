@@ -1,0 +1,59 @@
+// What a render job needs from the front end that runs it: its inputs, read live at the moments the
+// job asks for them, and the place its reports go. The window reads its gadgets and shows
+// requesters; the batch renderer gives fixed values and writes to the terminal.
+#pragma once
+
+#include <cstdint>
+
+namespace korvel {
+
+// The job file's contents that a job starts from, as texts (converted where a number is needed).
+struct render_totals {
+    const char16_t* total;  // "Total Images": the number of entries the scan counted
+    const char16_t* width;  // "Width" of the probe image, "" when the probe failed
+    const char16_t* height; // "Height" of the probe image
+};
+
+struct render_host_ops {
+    // Opens the job's record of the scan; fills totals with texts that stay readable until
+    // close_job. 0 when it cannot (the host has then told the user).
+    std::int32_t (*open_job)(void* host, render_totals* totals);
+    // Notes the name of batch entry key (3 ... L + 2) of the frame being composed.
+    void (*record_name)(void* host, std::int64_t key, const char16_t* name);
+    // Ends the job's record (the window writes its job file back).
+    void (*close_job)(void* host);
+
+    // The output frames to render, from 1: the entries of frames before first are passed over
+    // unread, and the job ends after frame last. The window renders every frame.
+    void (*frame_range)(void* host, std::int32_t* first, std::int32_t* last);
+
+    // Live inputs; texts are written at the result position of the calling thread's workspace.
+    const char16_t* (*input_folder)(void* host, std::int32_t at);
+    const char16_t* (*output_folder)(void* host, std::int32_t at);
+    std::int64_t (*layers_per_frame)(void* host);
+    std::int64_t (*alpha_levels)(void* host);
+    std::int32_t (*reverse)(void* host);
+
+    // Non-zero when the user asked to stop (the window: the start button was released).
+    std::int32_t (*cancel_requested)(void* host);
+    // Asks whether to stop; non-zero stops the job. On "no" the host re-arms its cancel channel.
+    std::int32_t (*confirm_cancel)(void* host);
+
+    // A failure that ends the job: the host tells the user and returns to idle, so that the job's
+    // end reports no completion.
+    void (*fail)(void* host, const char16_t* title, const char16_t* text);
+    // Frame number frame (from 1) is composed and handed over for saving to path; percent is the
+    // job's progress. Saving may still be under way: the job ends only after every frame handed
+    // over is complete on disk (or has failed, which is reported through fail).
+    void (*frame_saved)(void* host, std::int32_t frame, std::int32_t percent,
+                        const char16_t* path);
+    // The job is over; completed is 1 when it ran to its end without failure or cancel.
+    void (*job_end)(void* host, std::int32_t completed);
+};
+
+struct render_host {
+    const render_host_ops* ops;
+    void* state;
+};
+
+} // namespace korvel

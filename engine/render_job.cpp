@@ -1,0 +1,372 @@
+// The render job: walks the input folder in enumeration order, composites each group of L entries
+// onto a fresh canvas and saves it as a numbered PNG. Every input is read from the host at the
+// moment it is used, so edits made during a render take effect at the next read.
+//
+// The job itself runs on one thread, in exactly that order; what other cores do is work that
+// cannot change a byte of it: decoding the files the job is expected to load next (a forecast made
+// from what the job has read anyway, checked against each file as it is taken), blending the rows
+// of a large layer, and encoding finished frames while the next one is built. Before the job ends,
+// in every way it can end, each frame handed over is complete on disk.
+#include "engine/render_job.h"
+
+#include "engine/block_reuse.h"
+#include "engine/decode_cache.h"
+#include "engine/engine_limits.h"
+#include "engine/frame_saver.h"
+#include "image/image_release.h"
+#include "engine/layer_compositor.h"
+#include "engine/layer_opacity.h"
+#include "engine/load_plan.h"
+#include "engine/render_stats.h"
+#include "engine/stale_parts.h"
+#include "drawing/draw.h"
+#include "image/codec.h"
+#include "image/image.h"
+#include "runtime/directory.h"
+#include "runtime/numeric.h"
+#include "runtime/strings.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+namespace korvel {
+
+namespace {
+
+constexpr obj_number CANVAS = 0;
+constexpr obj_number FIRST_LAYER = 3;
+constexpr obj_number INPUT_ENUMERATION = 0;
+
+enum class outcome { go_on, stop };
+
+struct job {
+    job(const render_host* runner, const render_totals& texts, std::u16string folder)
+        : host(runner), totals(texts), folder_seen(std::move(folder)),
+          shape(engine_shape_for(str_to_int(texts.width), str_to_int(texts.height))),
+          allowance(shape.work_ahead), cache(shape.read_ahead, &allowance, shape.frame_bytes),
+          saver(shape.in_flight, &allowance, shape.frame_bytes,
+                shape.encode_bytes - shape.frame_bytes),
+          compositor(shape.threads) {}
+
+    const render_host* host;
+    render_totals totals;
+    // Entry names of the batch, by key (3 ... L + 2). Keys of earlier frames stay, as they would
+    // in a file of keys, so a larger L read mid-frame finds what an earlier frame left.
+    std::map<std::int64_t, std::u16string> names;
+    bool ended = false; // a failure or a confirmed cancel ended the job
+    bool drawing = false;
+    bool save_failure_told = false;
+
+    // What the forecast of the files to load is made from: the job's position and the inputs as
+    // the job last read them. The forecast never reads the host itself.
+    std::u16string folder_seen;
+    std::shared_ptr<const name_list> listing;
+    std::int32_t frame = 0;          // the frame being composed
+    std::int32_t last_frame = 0;     // the host's last frame to render
+    std::int64_t delivered = 0;      // entries taken from the enumeration so far
+    bool reverse_seen = false;       // "Rev." as last read
+    std::int64_t planned_layers = 0; // L and "Rev." that the forecast in force assumes
+    bool planned_reverse = false;
+
+    engine_shape shape;
+    work_allowance allowance; // outlives the cache and the saver, which hold shares of it
+    decode_cache cache;
+    frame_saver saver;
+    layer_compositor compositor;
+};
+
+void end_drawing(job& j) {
+    if (j.drawing) draw_stop();
+    j.drawing = false;
+}
+
+// Waits for the frames handed over; true when one of them could not be saved.
+bool saving_failed(job& j) {
+    j.saver.finish();
+    return j.saver.failed() != 0;
+}
+
+// A frame handed over earlier could not be saved: the job ends with that failure, as it would have
+// ended at that frame had it waited for each frame to be written.
+void end_with_save_failure(job& j) {
+    end_drawing(j);
+    j.saver.finish();
+    j.ended = true;
+    if (j.save_failure_told) return;
+    j.save_failure_told = true;
+    const std::u16string text = std::u16string(JOB_UNABLE_TO_SAVE) + j.saver.failed_path();
+    j.host->ops->fail(j.host->state, JOB_TITLE_ERROR, text.c_str());
+}
+
+// A failure that ends the job. When a frame handed over earlier could not be saved, that is the
+// failure told: it came first.
+void fail(job& j, const char16_t* title, const char16_t* text) {
+    if (saving_failed(j)) return end_with_save_failure(j);
+    end_drawing(j);
+    j.host->ops->fail(j.host->state, title, text);
+    j.ended = true;
+}
+
+void fail_with(job& j, const char16_t* title, const char16_t* first, const char16_t* second,
+               const char16_t* third) {
+    const std::u16string text = std::u16string(first) + second + third;
+    fail(j, title, text.c_str());
+}
+
+outcome check_cancel(job& j) {
+    if (j.ended) return outcome::stop;
+    if (j.saver.failed()) {
+        end_with_save_failure(j);
+        return outcome::stop;
+    }
+    if (!j.host->ops->cancel_requested(j.host->state)) return outcome::go_on;
+    if (!j.host->ops->confirm_cancel(j.host->state)) return outcome::go_on;
+    end_drawing(j);
+    j.ended = true;
+    return outcome::stop;
+}
+
+// L, read live; a value below 1 (also what a text that is no number gives) ends the job.
+bool read_layers(job& j, std::int64_t* layers) {
+    *layers = j.host->ops->layers_per_frame(j.host->state);
+    if (*layers >= 1) return true;
+    fail(j, JOB_TITLE_ERROR, JOB_LAYERS_INVALID);
+    return false;
+}
+
+bool read_reverse(job& j) {
+    j.reverse_seen = j.host->ops->reverse(j.host->state) != 0;
+    return j.reverse_seen;
+}
+
+std::int64_t total_images(const job& j) {
+    return str_to_int(j.totals.total);
+}
+
+std::u16string input_folder(const render_host* host) {
+    const std::int32_t at = ws_position();
+    std::u16string folder(host->ops->input_folder(host->state, at));
+    ws_restore(at);
+    return folder;
+}
+
+// Whether key lies in a batch of L layers (keys 3 to L + 2), compared in 32 bits as the loops
+// compare it.
+bool within_batch(std::int64_t key, std::int64_t layers) {
+    return static_cast<std::int32_t>(key) <= static_cast<std::int32_t>(layers + FIRST_LAYER - 1);
+}
+
+// The frames still to render from frame on (itself included), should L stay at layers.
+std::int64_t frames_from(const job& j, std::int64_t layers, std::int32_t frame) {
+    const auto by_count = static_cast<std::int32_t>(div_i64(total_images(j), layers));
+    return std::max<std::int64_t>(0, std::int64_t{std::min(by_count, j.last_frame)} - frame + 1);
+}
+
+void forecast(job& j, name_list current, std::int64_t layers, std::int64_t frames) {
+    j.planned_layers = layers;
+    j.planned_reverse = j.reverse_seen;
+    j.cache.plan({j.folder_seen, std::move(current), j.listing, j.delivered, layers, j.reverse_seen,
+                  frames});
+}
+
+// Before a frame's batch is taken: whole batches from the enumeration's position on. Needed only
+// when the forecast in force did not already foresee them.
+void forecast_batches(job& j, std::int64_t layers) {
+    if (layers != j.planned_layers || j.reverse_seen != j.planned_reverse)
+        forecast(j, {}, layers, frames_from(j, layers, j.frame));
+}
+
+// Inside the layer loop, before slot is loaded from key index: the rest of this frame's layers
+// stepping as "Rev." was last read, then the frames after it.
+void forecast_rest_of_frame(job& j, std::int64_t index, std::int64_t slot, std::int64_t layers) {
+    name_list current;
+    const std::int64_t step = j.reverse_seen ? -1 : 1;
+    for (; within_batch(slot, layers); ++slot, index += step) {
+        const auto found = j.names.find(index);
+        if (found == j.names.end()) break;
+        current.push_back(found->second);
+    }
+    forecast(j, std::move(current), layers, frames_from(j, layers, j.frame + 1));
+}
+
+bool create_canvas(job& j) {
+    const std::int64_t width = str_to_int(j.totals.width);
+    const std::int64_t height = str_to_int(j.totals.height);
+    const bool fits = width >= 1 && height >= 1 && width <= 32767 && height <= 32767;
+    if (!fits || !image_create(CANVAS, static_cast<std::int32_t>(width),
+                               static_cast<std::int32_t>(height), IMAGE_TRANSPARENT | 32)) {
+        fail(j, JOB_TITLE_ERROR, JOB_NO_RESOLUTION);
+        return false;
+    }
+    j.drawing = draw_start(image_output(CANVAS)) != 0;
+    draw_mode(0);
+    return true;
+}
+
+// Takes the next L entries of the enumeration as the frame's batch.
+outcome collect_batch(job& j) {
+    std::int64_t layers = 0;
+    for (std::int64_t key = FIRST_LAYER; read_layers(j, &layers) && within_batch(key, layers);
+         ++key) {
+        dir_next_entry(INPUT_ENUMERATION);
+        ++j.delivered;
+        const std::int32_t at = ws_position();
+        dir_entry_name(INPUT_ENUMERATION, at);
+        j.names[key] = ws_text(at);
+        ws_restore(at);
+        j.host->ops->record_name(j.host->state, key, j.names[key].c_str());
+        if (check_cancel(j) == outcome::stop) return outcome::stop;
+    }
+    return j.ended ? outcome::stop : outcome::go_on;
+}
+
+// Layer slot from the bitmap decoded ahead when there is one for this very file, else loaded now.
+bool load_layer(job& j, obj_number slot, const std::u16string& path) {
+    std::int32_t source_depth = 0;
+    const image_handle_t ahead = j.cache.take(path, &source_depth);
+    if (ahead && image_adopt(slot, ahead, source_depth)) return true;
+    stage_timer timer(render_stage::decode);
+    return image_load(slot, path.c_str()) != 0;
+}
+
+outcome draw_layer(job& j, obj_number slot, const std::u16string& name, std::int32_t opacity) {
+    j.folder_seen = input_folder(j.host);
+    if (!load_layer(j, slot, j.folder_seen + name)) {
+        fail_with(j, JOB_TITLE_LOAD_ERROR, JOB_UNABLE_TO_LOAD, j.folder_seen.c_str(), name.c_str());
+        return outcome::stop;
+    }
+    j.compositor.draw(image_handle(slot), opacity);
+    image_free_completely(slot);
+    return outcome::go_on;
+}
+
+outcome draw_layers(job& j) {
+    std::int64_t layers = 0;
+    if (!read_layers(j, &layers)) return outcome::stop;
+    std::int64_t index = read_reverse(j) ? layers + FIRST_LAYER - 1 : FIRST_LAYER;
+    const std::int64_t alpha_levels = j.host->ops->alpha_levels(j.host->state);
+    if (!read_layers(j, &layers)) return outcome::stop;
+    opacity_ramp ramp = opacity_ramp_start(alpha_levels, layers);
+    forecast_rest_of_frame(j, index, FIRST_LAYER, layers);
+    for (std::int64_t slot = FIRST_LAYER; read_layers(j, &layers) && within_batch(slot, layers);
+         ++slot) {
+        if (layers != j.planned_layers || j.reverse_seen != j.planned_reverse)
+            forecast_rest_of_frame(j, index, slot, layers);
+        const auto found = j.names.find(index);
+        const std::u16string name = found == j.names.end() ? std::u16string() : found->second;
+        if (draw_layer(j, slot, name, opacity_ramp_next(&ramp)) == outcome::stop)
+            return outcome::stop;
+        index += read_reverse(j) ? -1 : 1;
+        if (check_cancel(j) == outcome::stop) return outcome::stop;
+    }
+    return j.ended ? outcome::stop : outcome::go_on;
+}
+
+// The frame's file: the output folder text, the frame number filled with zeros to the width of
+// the total text, ".png".
+std::u16string frame_path(const job& j, std::int32_t frame) {
+    const std::int32_t at = ws_position();
+    j.host->ops->output_folder(j.host->state, at);
+    const std::int32_t number_at = ws_position();
+    str_from_int(frame, number_at);
+    str_pad_left(ws_text(number_at), str_len(j.totals.total), u"0", number_at);
+    str_append(u".png");
+    std::u16string path(ws_text(at));
+    ws_restore(at);
+    return path;
+}
+
+// The finished canvas leaves image 0 for the saver, which encodes it while the job goes on.
+outcome save_frame(job& j) {
+    const std::u16string path = frame_path(j, j.frame);
+    end_drawing(j);
+    if (!j.saver.hand_over(image_detach(CANVAS), path) || j.saver.failed()) {
+        end_with_save_failure(j);
+        return outcome::stop;
+    }
+    std::int64_t layers = 0;
+    if (!read_layers(j, &layers)) return outcome::stop;
+    j.host->ops->frame_saved(j.host->state, j.frame,
+                             job_progress(total_images(j), layers, j.frame), path.c_str());
+    return outcome::go_on;
+}
+
+outcome render_frame(job& j, std::int64_t layers) {
+    forecast_batches(j, layers);
+    if (!create_canvas(j)) return outcome::stop;
+    if (collect_batch(j) == outcome::stop) return outcome::stop;
+    if (draw_layers(j) == outcome::stop) return outcome::stop;
+    if (save_frame(j) == outcome::stop) return outcome::stop;
+    return check_cancel(j);
+}
+
+// Passes over the entries of a frame that is not rendered.
+outcome skip_frame(job& j) {
+    std::int64_t layers = 0;
+    if (!read_layers(j, &layers)) return outcome::stop;
+    for (std::int64_t entry = 0; entry < layers; ++entry)
+        dir_next_entry(INPUT_ENUMERATION);
+    j.delivered += layers;
+    return outcome::go_on;
+}
+
+// Frames while frame <= total / L (recomputed before every frame, as L is read live).
+void render_frames(job& j) {
+    std::int64_t layers = 0;
+    if (!read_layers(j, &layers)) return;
+    if (static_cast<std::int32_t>(div_i64(total_images(j), layers)) < 1) {
+        fail(j, JOB_TITLE_ERROR, JOB_LAYERS_TOO_MANY);
+        return;
+    }
+    std::int32_t first = 1;
+    j.host->ops->frame_range(j.host->state, &first, &j.last_frame);
+    for (j.frame = 1; j.frame <= j.last_frame && read_layers(j, &layers) &&
+                      j.frame <= static_cast<std::int32_t>(div_i64(total_images(j), layers));
+         ++j.frame) {
+        const outcome done = j.frame < first ? skip_frame(j) : render_frame(j, layers);
+        if (done == outcome::stop) return;
+    }
+}
+
+// Temporary files that a killed render left where this one writes its frames.
+void remove_stale_parts(const job& j) {
+    const std::int32_t at = ws_position();
+    stale_parts_remove(j.host->ops->output_folder(j.host->state, at));
+    ws_restore(at);
+}
+
+// Runs the job's frames; before it returns, every frame handed over is complete (or its failure
+// told) and nothing decoded ahead is left.
+void run_job(job& j) {
+    j.listing = png_listing(j.folder_seen.c_str());
+    remove_stale_parts(j);
+    render_frames(j);
+    if (saving_failed(j)) end_with_save_failure(j);
+    j.cache.release_all();
+}
+
+} // namespace
+
+void render_job_run(const render_host* host) {
+    const std::u16string folder = input_folder(host);
+    dir_examine(INPUT_ENUMERATION, folder.c_str(), u"*.png");
+    render_totals totals{};
+    bool ended = false;
+    if (!host->ops->open_job(host->state, &totals)) {
+        dir_finish(INPUT_ENUMERATION);
+        return;
+    }
+    {
+        job j(host, totals, folder);
+        run_job(j);
+        ended = j.ended;
+    }
+    // What the job freed need not stay with the process until the next render.
+    block_reuse_hand_back();
+    host->ops->close_job(host->state);
+    dir_finish(INPUT_ENUMERATION);
+    host->ops->job_end(host->state, ended ? 0 : 1);
+}
+
+} // namespace korvel

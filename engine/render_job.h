@@ -1,0 +1,32 @@
+// One render job: the input folder's entries in consecutive groups of L, each group composited
+// onto a transparent canvas (the first layer opaque, each following one fainter) and saved as a
+// numbered PNG in the output folder.
+#pragma once
+
+#include "engine/render_host.h"
+
+#include <cstdint>
+
+namespace korvel {
+
+// Messages of the job, as the user sees them.
+inline constexpr char16_t JOB_TITLE_ERROR[] = u"Error!";
+inline constexpr char16_t JOB_LAYERS_INVALID[] =
+    u"Layers per Frame must be a whole number of at least 1.";
+inline constexpr char16_t JOB_LAYERS_TOO_MANY[] =
+    u"Layers per Frame is larger than the number of images.";
+inline constexpr char16_t JOB_NO_RESOLUTION[] =
+    u"Unable to get the resolution from a ''*.png'' file.";
+inline constexpr char16_t JOB_TITLE_LOAD_ERROR[] = u"Error Loading Image!";
+inline constexpr char16_t JOB_UNABLE_TO_LOAD[] = u"Unable to load, ";
+inline constexpr char16_t JOB_UNABLE_TO_SAVE[] = u"Unable to save, ";
+
+// Runs one job on the calling thread, which must have its own string workspace; every call to the
+// host comes from that thread. Uses directory enumeration 0, image 0 as the canvas and images 3 to
+// L + 2 for the layers. Decoding ahead, the rows of large layers and the encoding of finished
+// frames go to oneTBB's threads, as many as the calling thread's arena and any
+// tbb::global_control in force allow (with one allowed, the calling thread does it all); the
+// frames are the same bytes whatever that number.
+void render_job_run(const render_host* host);
+
+} // namespace korvel
