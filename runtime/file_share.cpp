@@ -19,7 +19,7 @@ namespace {
 
 std::mutex share_lock;
 
-file_identity identity_of(const struct stat& info) {
+file_node identity_of(const struct stat& info) {
     return {info.st_dev, info.st_ino};
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 struct open_handle {
     int fd;
-    file_identity file;
+    file_node file;
     std::uint32_t access;
     std::uint32_t share;
 };
@@ -24,13 +24,13 @@ std::vector<open_handle>& handles() {
 
 } // namespace
 
-bool registry_allows(file_identity file, std::uint32_t access, std::uint32_t share) {
+bool registry_allows(file_node file, std::uint32_t access, std::uint32_t share) {
     return std::none_of(handles().begin(), handles().end(), [&](const open_handle& held) {
         return held.file == file && share_conflict(held.access, held.share, access, share);
     });
 }
 
-bool registry_add(int fd, file_identity file, std::uint32_t access, std::uint32_t share) {
+bool registry_add(int fd, file_node file, std::uint32_t access, std::uint32_t share) {
     try {
         handles().push_back({fd, file, access, share});
         return true;

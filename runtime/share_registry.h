@@ -13,10 +13,10 @@ namespace korvel {
 inline constexpr std::uint32_t ACCESS_DELETE = 4;
 inline constexpr std::uint32_t SHARE_ALL = SHARE_READ | SHARE_WRITE | SHARE_DELETE;
 
-struct file_identity {
+struct file_node {
     dev_t device;
     ino_t inode;
-    bool operator==(const file_identity&) const = default;
+    bool operator==(const file_node&) const = default;
 };
 
 // True when a handle holding held_access and sharing held_share rules out an open that asks for
@@ -30,10 +30,10 @@ inline bool share_conflict(std::uint32_t held_access, std::uint32_t held_share,
 // The calls below must run under the lock that serialises every open, close and deletion.
 
 // True when no registered handle of file conflicts with access and share.
-bool registry_allows(file_identity file, std::uint32_t access, std::uint32_t share);
+bool registry_allows(file_node file, std::uint32_t access, std::uint32_t share);
 
 // Records descriptor fd; false when memory runs out.
-bool registry_add(int fd, file_identity file, std::uint32_t access, std::uint32_t share);
+bool registry_add(int fd, file_node file, std::uint32_t access, std::uint32_t share);
 
 // Forgets descriptor fd; false when it was not registered.
 bool registry_remove(int fd);
