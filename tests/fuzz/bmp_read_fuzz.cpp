@@ -3,17 +3,7 @@
 #include "image/bmp_reader.h"
 #include "tests/fuzz/fuzz_images.h"
 
-namespace {
-
-void read_as(const korvel::byte_source& source, korvel::bmp_keep keep) {
-    std::int32_t source_depth = 0;
-    const korvel::image_handle_t handle = korvel::bmp_read(source, keep, &source_depth);
-    if (handle == 0) return;
-    korvel::fuzz::read_every_pixel(handle);
-    korvel::bitmap_delete(handle);
-}
-
-} // namespace
+#include <initializer_list>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     korvel::fuzz::ready_image_codecs();
@@ -21,8 +11,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const korvel::byte_source source = korvel::memory_source(data, size);
-    read_as(source, korvel::bmp_keep::as_memory);
-    read_as(source, korvel::bmp_keep::as_file);
+    for (const korvel::bmp_keep keep : {korvel::bmp_keep::as_memory, korvel::bmp_keep::as_file}) {
+        std::int32_t source_depth = 0;
+        const korvel::image_handle_t handle =
+            korvel::bmp_read(korvel::memory_source(data, size), keep, &source_depth);
+        if (handle == 0) continue;
+        korvel::fuzz::read_every_pixel(handle);
+        korvel::bitmap_delete(handle);
+    }
     return 0;
 }

@@ -24,13 +24,11 @@ inline void ready_image_codecs() {
 // size has broken its contract: that is a finding too, so the target stops there.
 inline void read_every_pixel(image_handle_t handle) {
     const bitmap* picture = bitmap_get(handle);
-    if (picture == nullptr) std::abort();
-    if (picture->width < 1 || picture->height < 1 || picture->width > 32767 ||
-        picture->height > 32767) {
+    if (!picture || picture->width < 1 || picture->height < 1 || picture->width > 32767 ||
+        picture->height > 32767)
         std::abort();
-    }
     const std::uint8_t* rows = picture->type == OBJ_ICON ? picture->icon_pixels : picture->pixels;
-    if (rows == nullptr) std::abort();
+    if (!rows) std::abort();
     const std::size_t bytes = static_cast<std::size_t>(picture->stride) * picture->height;
     volatile std::uint8_t sink = 0;
     for (std::size_t i = 0; i < bytes; ++i)

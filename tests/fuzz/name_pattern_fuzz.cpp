@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace {
@@ -18,24 +17,15 @@ constexpr std::size_t longest_text = 200;
 // The characters of text, a surrogate pair being one.
 std::vector<std::u16string_view> characters(std::u16string_view text) {
     std::vector<std::u16string_view> result;
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = 0; i < text.size(); i += result.back().size()) {
         const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
                           text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-        const std::size_t length = pair ? 2 : 1;
-        result.push_back(text.substr(i, length));
-        i += length;
+        result.push_back(text.substr(i, pair ? 2 : 1));
     }
     return result;
 }
 
-bool same_character(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (!korvel::units_equal_ignoring_case(a[i], b[i])) return false;
-    return true;
-}
-
-// matches[p][s]: the pattern from character p matches the name from character s.
+// matches[p][s]: the pattern from character p on matches the name from character s on.
 bool reference_match(std::u16string_view pattern_text, std::u16string_view name_text) {
     if (pattern_text == korvel::every_name_pattern) return true;
     const auto pattern = characters(pattern_text);
@@ -44,16 +34,15 @@ bool reference_match(std::u16string_view pattern_text, std::u16string_view name_
     std::vector<char> matches((pattern.size() + 1) * columns, 0);
     auto at = [&](std::size_t p, std::size_t s) -> char& { return matches[p * columns + s]; };
     at(pattern.size(), name.size()) = 1;
-    for (std::size_t p = pattern.size(); p-- > 0;) {
+    for (std::size_t p = pattern.size(); p-- > 0;)
         for (std::size_t s = name.size() + 1; s-- > 0;) {
             const bool more = s < name.size();
-            if (pattern[p] == u"*")
-                at(p, s) = at(p + 1, s) || (more && at(p, s + 1));
-            else
-                at(p, s) = more && (pattern[p] == u"?" || same_character(pattern[p], name[s])) &&
-                           at(p + 1, s + 1);
+            const bool same = more && (pattern[p] == u"?" ||
+                                       std::ranges::equal(pattern[p], name[s],
+                                                          korvel::units_equal_ignoring_case));
+            at(p, s) = pattern[p] == u"*" ? at(p + 1, s) || (more && at(p, s + 1))
+                                          : same && at(p + 1, s + 1);
         }
-    }
     return at(0, 0);
 }
 
@@ -62,12 +51,11 @@ bool reference_match(std::u16string_view pattern_text, std::u16string_view name_
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::u16string units(size / 2, u'\0');
     std::memcpy(units.data(), data, units.size() * 2);
-    const std::size_t split = units.find(u'\0');
-    const std::u16string_view whole(units);
-    const std::u16string_view pattern = whole.substr(0, std::min(split, longest_text));
-    const std::u16string_view name = split == std::u16string::npos
-                                         ? std::u16string_view{}
-                                         : whole.substr(split + 1, longest_text);
+    const std::size_t split = std::min(units.find(u'\0'), units.size());
+    const std::u16string_view pattern =
+        std::u16string_view(units).substr(0, std::min(split, longest_text));
+    const std::u16string_view name =
+        std::u16string_view(units).substr(std::min(split + 1, units.size()), longest_text);
     if (korvel::name_matches(pattern, name) != reference_match(pattern, name)) std::abort();
     return 0;
 }

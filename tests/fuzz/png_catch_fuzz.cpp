@@ -2,9 +2,7 @@
 // loaded (BMP, icon or a registered decoder, PNG here, chosen by the content alone).
 #include "tests/fuzz/fuzz_images.h"
 
-namespace {
 constexpr korvel::obj_number slot = 1;
-}
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     korvel::fuzz::ready_image_codecs();

@@ -1,173 +1,103 @@
-// Access and sharing modes: which opens may join a handle, the job file's hold seen from another
-// thread and from another process, identity by inode, and what a create may not destroy.
+// Access and sharing modes: which opens may join a handle, and a render job's hold on the job file
+// as the input scan sees it, under another name of the same file too, and from another process.
 #include "runtime/file_share.h"
 #include "runtime/files.h"
-#include "scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
-#include <future>
+#include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace korvel {
-namespace {
+
+constexpr std::uint32_t READ_WRITE = ACCESS_READ | ACCESS_WRITE;
 
 class FileShare : public ::testing::Test {
 protected:
     void SetUp() override {
         files_init();
         folder_.write("job.tmp", "[Image Count]\r\n");
-        job_ = folder_.name("job.tmp");
+        EXPECT_EQ(link(folder_.path("job.tmp").c_str(), folder_.path("alias").c_str()), 0);
     }
     int open_job(std::uint32_t access, std::uint32_t share,
                  open_disposition disposition = open_disposition::open_existing) const {
         return shared_open(job_.c_str(), access, share, disposition);
     }
     // What the input scan tries while a render job may hold the job file.
-    void expect_scan_refused() const {
-        EXPECT_EQ(file_open_read(0, job_.c_str()), 0);
-        EXPECT_EQ(open_job(ACCESS_READ | ACCESS_WRITE, SHARE_READ, open_disposition::create_always),
-                  -1);
-        EXPECT_EQ(file_delete(job_.c_str()), 0);
-        EXPECT_EQ(folder_.read("job.tmp"), "[Image Count]\r\n"); // nothing was truncated
-    }
-    void expect_scan_allowed() const {
-        ASSERT_NE(file_open_read(0, job_.c_str()), 0);
+    void expect_scan(bool allowed) const {
+        EXPECT_EQ(file_open_read(0, folder_.name("alias").c_str()) != 0, allowed);
         file_close(0);
-        const int fd =
-            open_job(ACCESS_READ | ACCESS_WRITE, SHARE_READ, open_disposition::create_always);
-        ASSERT_GE(fd, 0);
+        const int fd = open_job(READ_WRITE, SHARE_READ, open_disposition::create_always);
+        EXPECT_EQ(fd >= 0, allowed);
         shared_close(fd);
-        EXPECT_EQ(folder_.read("job.tmp"), "");
-        EXPECT_NE(file_delete(job_.c_str()), 0);
+        EXPECT_EQ(test::read_file(folder_.path("job.tmp")), allowed ? "" : "[Image Count]\r\n");
+        EXPECT_EQ(file_rename(folder_.name("alias").c_str(), job_.c_str()) != 0, allowed);
+        EXPECT_EQ(file_delete(job_.c_str()) != 0, allowed);
     }
-    scratch_folder folder_;
-    std::u16string job_;
-};
-
-struct share_case {
-    std::uint32_t held_access, held_share, access, share;
-    bool allowed;
+    test::scratch_folder folder_;
+    const std::u16string job_ = folder_.name("job.tmp");
 };
 
 TEST_F(FileShare, SecondOpenIsAllowedOnlyWhenBothSidesShareWhatTheOtherUses) {
-    constexpr std::uint32_t rw = ACCESS_READ | ACCESS_WRITE;
-    constexpr std::uint32_t share_rw = SHARE_READ | SHARE_WRITE;
-    const share_case cases[] = {
+    const struct {
+        std::uint32_t held_access, held_share, access, share;
+        bool allowed;
+    } cases[] = {
         {ACCESS_READ, SHARE_READ, ACCESS_READ, SHARE_READ, true},
-        {ACCESS_READ, SHARE_READ, rw, SHARE_READ, false}, // held does not share writing
-        {rw, SHARE_READ, ACCESS_READ, SHARE_READ, false}, // new does not share writing
-        {rw, SHARE_READ, ACCESS_READ, share_rw, true},    // the third try of a reader
-        {rw, share_rw, rw, share_rw, true},
+        {ACCESS_READ, SHARE_READ, READ_WRITE, SHARE_READ, false}, // held does not share writing
+        {READ_WRITE, SHARE_READ, ACCESS_READ, SHARE_READ, false}, // new does not share writing
+        {READ_WRITE, SHARE_READ, ACCESS_READ, SHARE_READ | SHARE_WRITE, true},
+        {READ_WRITE, SHARE_READ | SHARE_WRITE, READ_WRITE, SHARE_READ | SHARE_WRITE, true},
         {ACCESS_READ, 0, ACCESS_READ, SHARE_READ, false}, // held shares nothing
         {ACCESS_WRITE, SHARE_WRITE, ACCESS_WRITE, SHARE_WRITE, true},
     };
-    for (const share_case& c : cases) {
+    for (const auto& c : cases) {
         const int held = open_job(c.held_access, c.held_share);
-        ASSERT_GE(held, 0);
         const int second = open_job(c.access, c.share);
         EXPECT_EQ(second >= 0, c.allowed) << c.held_access << c.held_share << c.access << c.share;
-        if (second >= 0) shared_close(second);
+        shared_close(second);
         shared_close(held);
     }
+    const int job = open_job(READ_WRITE, SHARE_READ); // a render job's hold, seen by the scan
+    expect_scan(false);
+    shared_close(job);
+    expect_scan(true);
+    ASSERT_EQ(mkfifo(folder_.path("pipe").c_str(), 0600), 0);
+    for (const char* leaf : {"missing", "", "pipe"}) // only regular files; the pipe must not hang
+        EXPECT_EQ(file_open_read(0, folder_.name(leaf).c_str()), 0) << leaf;
 }
 
-TEST_F(FileShare, JobHoldOnAnotherThreadRefusesTheScanUntilReleased) {
-    std::promise<void> held, release;
-    std::thread render([&] {
-        const int fd = open_job(ACCESS_READ | ACCESS_WRITE, SHARE_READ);
-        EXPECT_GE(fd, 0);
-        held.set_value();
-        release.get_future().wait();
-        shared_close(fd);
-    });
-    held.get_future().wait();
-    expect_scan_refused();
-    release.set_value();
-    render.join();
-    expect_scan_allowed();
-}
-
-TEST_F(FileShare, HoldIsFoundThroughAnotherNameOfTheSameFile) {
-    ASSERT_EQ(link(folder_.path("job.tmp").c_str(), folder_.path("alias").c_str()), 0);
-    const int fd = open_job(ACCESS_READ | ACCESS_WRITE, SHARE_READ);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(file_open_read(0, folder_.name("alias").c_str()), 0);
-    EXPECT_EQ(file_delete(folder_.name("alias").c_str()), 0);
-    shared_close(fd);
-}
-
-TEST_F(FileShare, HandleSharingDeletionLetsTheFileGo) {
-    const int fd = open_job(ACCESS_READ, SHARE_READ | SHARE_DELETE);
-    ASSERT_GE(fd, 0);
-    EXPECT_NE(file_delete(job_.c_str()), 0);
-    EXPECT_FALSE(folder_.exists("job.tmp"));
-    shared_close(fd);
-}
-
-TEST_F(FileShare, DispositionsCreateOnlyWhereAskedAndDescriptorsCloseOnExec) {
-    const std::u16string fresh = folder_.name("fresh.tmp");
-    EXPECT_EQ(shared_open(fresh.c_str(), ACCESS_READ, SHARE_READ, open_disposition::open_existing),
-              -1);
-    EXPECT_FALSE(folder_.exists("fresh.tmp"));
-    const int fd =
-        shared_open(fresh.c_str(), ACCESS_READ, SHARE_READ, open_disposition::open_always);
-    ASSERT_GE(fd, 0);
-    EXPECT_TRUE(folder_.exists("fresh.tmp"));
-    EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
-    EXPECT_EQ(fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
-    shared_close(fd);
-
-    int pipe_ends[2];
-    ASSERT_EQ(pipe(pipe_ends), 0);
-    shared_close(pipe_ends[0]); // not ours: left open
-    EXPECT_NE(fcntl(pipe_ends[0], F_GETFD), -1);
-    close(pipe_ends[0]);
-    close(pipe_ends[1]);
-}
-
-bool file_system_has_description_locks(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct flock region {};
-    region.l_type = F_WRLCK;
-    region.l_whence = SEEK_SET;
-    region.l_len = 1;
-    const bool supported = fd >= 0 && fcntl(fd, F_OFD_GETLK, &region) == 0;
-    if (fd >= 0) close(fd);
-    return supported;
-}
-
+// The child holds the job file until it is killed: its end must release the hold.
 TEST_F(FileShare, JobHoldInAnotherProcessRefusesTheScanUntilItEnds) {
-    if (!file_system_has_description_locks(folder_.path("job.tmp")))
-        GTEST_SKIP() << "the file system under /tmp has no open file description locks";
-    int to_parent[2], to_child[2];
-    ASSERT_EQ(pipe(to_parent), 0);
-    ASSERT_EQ(pipe(to_child), 0);
+    struct flock region {}; // from the start of the file (SEEK_SET is 0)
+    region.l_type = F_WRLCK;
+    region.l_len = 1;
+    const int probe = open_job(ACCESS_READ, SHARE_READ);
+    const bool has_locks = fcntl(probe, F_OFD_GETLK, &region) == 0;
+    shared_close(probe);
+    if (!has_locks) GTEST_SKIP() << "the file system under /tmp has no open file description locks";
+    int held[2];
+    ASSERT_EQ(pipe(held), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        // Holds the job file and ends without closing it: its end must release the hold.
-        const char held = open_job(ACCESS_READ | ACCESS_WRITE, SHARE_READ) >= 0 ? 'y' : 'n';
-        char go;
-        if (write(to_parent[1], &held, 1) != 1 || read(to_child[0], &go, 1) != 1) _exit(2);
-        _exit(0);
+        const char answer = open_job(READ_WRITE, SHARE_READ) >= 0 ? 'y' : 'n';
+        if (write(held[1], &answer, 1) == 1) pause();
+        _exit(1);
     }
-    char held = 0;
-    ASSERT_EQ(read(to_parent[0], &held, 1), 1);
-    EXPECT_EQ(held, 'y');
-    expect_scan_refused();
-    const char go = 'g';
-    ASSERT_EQ(write(to_child[1], &go, 1), 1);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    for (int end : {to_parent[0], to_parent[1], to_child[0], to_child[1]})
+    char answer = 0;
+    EXPECT_EQ(read(held[0], &answer, 1), 1);
+    EXPECT_EQ(answer, 'y');
+    expect_scan(false);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    for (const int end : held)
         close(end);
-    expect_scan_allowed();
+    expect_scan(true);
 }
 
-} // namespace
 } // namespace korvel

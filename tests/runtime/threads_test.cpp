@@ -1,71 +1,76 @@
-// Thread numbering and the registry's hold on threads, which never stops or waits for them.
+// What a thread leaves behind: functions registered with at_thread_exit run once each, newest
+// first, on another thread once the thread is gone (after its last thread-local destructors too),
+// and per-thread records registered later still reach a thread that has its records already.
+#include "runtime/thread_data.h"
 #include "runtime/threads.h"
 
-#include "wait_until.h"
-
-#include <atomic>
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <pthread.h>
+
+#include <condition_variable>
+#include <csignal>
+#include <thread>
+#include <unistd.h>
 
 namespace korvel {
-namespace {
 
-std::atomic<std::uint32_t> waiting_argument{0};
-std::atomic<bool> may_finish{false};
-std::atomic<int> finished{0};
+using tags = std::vector<std::string>;
+static std::mutex exits_lock;
+static std::condition_variable exits_changed;
+static tags exits; // each tag as its function ran, marked when its thread was still alive
 
-std::uint32_t do_nothing(std::uint32_t) {
-    return 0;
+using exit_tag = std::pair<std::string, pid_t>; // the tag and the thread that registered it
+
+static void log_exit(void* argument) {
+    const std::unique_ptr<exit_tag> exit(static_cast<exit_tag*>(argument));
+    const auto& [tag, owner] = *exit;
+    const bool gone = tgkill(getpid(), owner, 0) != 0 && errno == ESRCH;
+    std::lock_guard guard(exits_lock);
+    exits.push_back(tag + (gone && gettid() != owner ? "" : " too early"));
+    exits_changed.notify_all();
 }
 
-std::uint32_t wait_for_permission(std::uint32_t argument) {
-    while (!may_finish)
-        delay_ms(1);
-    waiting_argument = argument;
-    ++finished;
-    return 0;
+static void register_exit(const std::string& tag) {
+    at_thread_exit(log_exit, new exit_tag{tag, gettid()});
 }
 
-void start_two_threads_and_exit() {
-    threads_init();
-    const std::int32_t first = thread_create(do_nothing, 1);
-    const std::int32_t second = thread_create(do_nothing, 2);
-    std::exit(first == 1 && second == 2 ? 0 : 1);
+// The tags logged so far, taken once there are count of them (or ten seconds have passed).
+static tags take_exits(std::size_t count) {
+    std::unique_lock guard(exits_lock);
+    exits_changed.wait_for(guard, std::chrono::seconds(10), [&] { return exits.size() >= count; });
+    return std::exchange(exits, {});
 }
 
-TEST(ThreadCreate, FirstThreadsOfAProcessAreNumberedOneAndTwo) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(start_two_threads_and_exit(), testing::ExitedWithCode(0), "");
+// Destroyed after the thread's exit list was handed over (it was constructed first): it keeps
+// the thread alive a while longer and registers once more.
+struct slow_teardown {
+    bool used = false;
+    ~slow_teardown() {
+        if (!used) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        register_exit("a2");
+    }
+};
+
+TEST(AtThreadExit, RunsNewestFirstElsewhereAfterTheThreadAndItsLastDestructorsAreGone) {
+    std::thread([] {
+        thread_local slow_teardown teardown;
+        teardown.used = true;
+        register_exit("a0");
+        register_exit("a1");
+    }).join();
+    EXPECT_EQ(take_exits(3), (tags{"a2", "a1", "a0"}));
 }
 
-// A default stack too large to map makes the start fail.
-TEST(ThreadCreate, FailedStartReturnsZeroAndUsesNoNumber) {
-    const std::int32_t before = thread_create(do_nothing, 0);
-    pthread_attr_t saved;
-    pthread_attr_t huge;
-    ASSERT_EQ(pthread_getattr_default_np(&saved), 0);
-    ASSERT_EQ(pthread_attr_init(&huge), 0);
-    ASSERT_EQ(pthread_attr_setstacksize(&huge, std::size_t{1} << 50), 0);
-    ASSERT_EQ(pthread_setattr_default_np(&huge), 0);
-    const std::int32_t failed = thread_create(do_nothing, 0);
-    ASSERT_EQ(pthread_setattr_default_np(&saved), 0);
-    pthread_attr_destroy(&huge);
-    pthread_attr_destroy(&saved);
-    EXPECT_EQ(failed, 0);
-    EXPECT_EQ(thread_create(do_nothing, 0), before + 1);
+// Registering sets the new record up at once for the registering thread, which has its records.
+TEST(ThreadData, ALaterRegistrationGrowsTheRecordsOfAThreadAndSetsUpOnlyTheNewOne) {
+    static int set_ups = 0;
+    static const std::int32_t early = thread_data_register(
+        4, [](void*) { ++set_ups; }, nullptr);
+    *static_cast<char*>(thread_data(early)) = 7;
+    static const std::int32_t late = thread_data_register(4096, nullptr, nullptr);
+    EXPECT_EQ(static_cast<char*>(thread_data(late))[4095], 0);
+    EXPECT_EQ(*static_cast<char*>(thread_data(early)), 7);
+    EXPECT_EQ(set_ups, 1);
 }
 
-TEST(ThreadsEnd, ForgetsRunningThreadsWithoutStoppingThemAndNumberingGoesOn) {
-    const int finished_before = finished;
-    const std::int32_t number = thread_create(wait_for_permission, 0xC0FFEE);
-    ASSERT_GE(number, 1);
-    threads_end();
-    may_finish = true;
-    EXPECT_TRUE(wait_until([&] { return finished == finished_before + 1; }));
-    EXPECT_EQ(waiting_argument, 0xC0FFEEu);
-    EXPECT_EQ(thread_create(do_nothing, 0), number + 1);
-}
-
-} // namespace
 } // namespace korvel
