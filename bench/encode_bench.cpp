@@ -3,11 +3,11 @@
 // zlib at level 9 and filter None, for a frame composited from plain RGB inputs and one from
 // sprite-like RGBA inputs. Both files of each frame are decoded again and must hold the same
 // pixels; the summary prints time, size and the ratios for each frame.
+#include "bench/encode_workloads.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/png_codec.h"
 #include "runtime/utf.h"
-#include "tests/image/encode_workloads.h"
 
 #include <benchmark/benchmark.h>
 #include <png.h>
@@ -33,8 +33,8 @@ struct workload {
 };
 
 const workload workloads[] = {
-    {"from RGB inputs", test::frame_from_rgb_inputs},
-    {"from RGBA inputs", test::frame_from_rgba_inputs},
+    {"from RGB inputs", bench::frame_from_rgb_inputs},
+    {"from RGBA inputs", bench::frame_from_rgba_inputs},
 };
 
 std::string output_folder() {

@@ -6,7 +6,7 @@
 #include "image/image.h"
 #include "image/png_codec.h"
 #include "runtime/utf.h"
-#include "tests/image/temp_folder.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +20,6 @@
 
 namespace korvel {
 namespace {
-
-using test::temp_folder;
 
 const workload_preset& preset(const char* name) {
     const workload_preset* found = workload_preset_find(name);
@@ -170,7 +168,7 @@ TEST(WorkloadPaint, FootageHasFreshGrainInEveryFrameAndABrightMovingShape) {
 
 TEST_F(WorkloadFiles, FolderHoldsNumberedFramesThatDecodeToThePaintedPixels) {
     const workload_preset& p = preset("sample");
-    temp_folder folder;
+    test::scratch_folder folder;
     const workload_outcome out = workload_generate(p, folder.path("seq"), false, 2);
     ASSERT_EQ(out.result, workload_result::written) << out.detail;
 
@@ -194,9 +192,9 @@ TEST_F(WorkloadFiles, FolderHoldsNumberedFramesThatDecodeToThePaintedPixels) {
 
 TEST_F(WorkloadFiles, FootageFramesAreTrueColourFilesWithoutAlpha) {
     const workload_preset& p = preset("footage");
-    temp_folder folder;
+    test::scratch_folder folder;
     ASSERT_TRUE(workload_write_frame(p, 5, folder.path("frame.png")));
-    const std::vector<std::uint8_t> file = folder.read("frame.png");
+    const std::string file = test::read_file(folder.path("frame.png"));
     ASSERT_GT(file.size(), 26u);
     EXPECT_EQ(file[25], 2) << "colour type of the IHDR chunk";
     int depth = 0;
@@ -206,78 +204,80 @@ TEST_F(WorkloadFiles, FootageFramesAreTrueColourFilesWithoutAlpha) {
 
 TEST_F(WorkloadFiles, CompleteFolderIsLeftAloneUnlessForced) {
     const workload_preset& p = preset("sample");
-    temp_folder folder;
+    test::scratch_folder folder;
     const std::string seq = folder.path("seq");
     ASSERT_EQ(workload_generate(p, seq, false, 2).result, workload_result::written);
-    const std::vector<std::uint8_t> original = folder.read("seq/0003.png");
-    folder.write("seq/0003.png", {1, 2, 3});
+    const std::string original = test::read_file(folder.path("seq/0003.png"));
+    folder.write("seq/0003.png", "\1\2\3");
 
     EXPECT_EQ(workload_generate(p, seq, false, 2).result, workload_result::already_complete);
-    EXPECT_EQ(folder.read("seq/0003.png"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(test::read_file(folder.path("seq/0003.png")), std::string("\1\2\3"));
 
     EXPECT_EQ(workload_generate(p, seq, true, 2).result, workload_result::written);
-    EXPECT_EQ(folder.read("seq/0003.png"), original);
+    EXPECT_EQ(test::read_file(folder.path("seq/0003.png")), original);
 }
 
 TEST_F(WorkloadFiles, MissingFrameOrOtherStampMeansGeneratingAgain) {
     const workload_preset& p = preset("sample");
-    temp_folder folder;
+    test::scratch_folder folder;
     const std::string seq = folder.path("seq");
     ASSERT_EQ(workload_generate(p, seq, false, 2).result, workload_result::written);
-    const std::vector<std::uint8_t> original = folder.read("seq/0010.png");
+    const std::string original = test::read_file(folder.path("seq/0010.png"));
 
     std::filesystem::remove(folder.path("seq/0010.png"));
     EXPECT_EQ(workload_generate(p, seq, false, 2).result, workload_result::written);
-    EXPECT_EQ(folder.read("seq/0010.png"), original);
+    EXPECT_EQ(test::read_file(folder.path("seq/0010.png")), original);
 
     const std::string stamp = "seq/" + std::string(WORKLOAD_STAMP);
-    folder.write(stamp, {'o', 'l', 'd', '\n'});
-    folder.write("seq/0010.png", {9});
+    folder.write(stamp, "old\n");
+    folder.write("seq/0010.png", "\x09");
     EXPECT_EQ(workload_generate(p, seq, false, 2).result, workload_result::written);
-    EXPECT_EQ(folder.read("seq/0010.png"), original);
-    const std::vector<std::uint8_t> text = folder.read(stamp);
-    EXPECT_EQ(std::string(text.begin(), text.end()), workload_stamp_text(p));
+    EXPECT_EQ(test::read_file(folder.path("seq/0010.png")), original);
+    const std::string text = test::read_file(folder.path(stamp));
+    EXPECT_EQ(text, workload_stamp_text(p));
 }
 
 TEST_F(WorkloadFiles, FramesBeyondTheCountAreRemovedButOtherPicturesStopTheRun) {
     const workload_preset& p = preset("sample");
-    temp_folder folder;
+    test::scratch_folder folder;
     const std::string seq = folder.path("seq");
     std::filesystem::create_directories(seq);
-    folder.write("seq/0061.png", {1});
-    folder.write("seq/0500.png", {1});
-    folder.write("seq/notes.txt", {1});
+    folder.write("seq/0061.png", "\1");
+    folder.write("seq/0500.png", "\1");
+    folder.write("seq/notes.txt", "\1");
     ASSERT_EQ(workload_generate(p, seq, false, 2).result, workload_result::written);
-    EXPECT_FALSE(folder.exists("seq/0061.png"));
-    EXPECT_FALSE(folder.exists("seq/0500.png"));
-    EXPECT_TRUE(folder.exists("seq/0060.png"));
-    EXPECT_TRUE(folder.exists("seq/notes.txt"));
+    EXPECT_FALSE(test::path_exists(folder.path("seq/0061.png")));
+    EXPECT_FALSE(test::path_exists(folder.path("seq/0500.png")));
+    EXPECT_TRUE(test::path_exists(folder.path("seq/0060.png")));
+    EXPECT_TRUE(test::path_exists(folder.path("seq/notes.txt")));
 
     const std::string other = folder.path("other");
     std::filesystem::create_directories(other);
-    folder.write("other/holiday.png", {7});
+    folder.write("other/holiday.png", "\7");
     const workload_outcome out = workload_generate(p, other, false, 2);
     EXPECT_EQ(out.result, workload_result::foreign_files);
     EXPECT_EQ(out.detail, "holiday.png");
-    EXPECT_TRUE(folder.exists("other/holiday.png"));
-    EXPECT_FALSE(folder.exists("other/0001.png"));
+    EXPECT_TRUE(test::path_exists(folder.path("other/holiday.png")));
+    EXPECT_FALSE(test::path_exists(folder.path("other/0001.png")));
 }
 
 TEST_F(WorkloadFiles, ThreadCountDoesNotChangeTheFiles) {
     const workload_preset& p = preset("sample");
-    temp_folder folder;
+    test::scratch_folder folder;
     ASSERT_EQ(workload_generate(p, folder.path("one"), false, 1).result, workload_result::written);
     ASSERT_EQ(workload_generate(p, folder.path("four"), false, 4).result, workload_result::written);
     for (std::int32_t i = 0; i < p.frames; ++i) {
         const std::string name = workload_frame_name(p, i);
-        ASSERT_EQ(folder.read("one/" + name), folder.read("four/" + name)) << name;
+        ASSERT_EQ(test::read_file(folder.path("one/" + name)),
+                  test::read_file(folder.path("four/" + name)))
+            << name;
     }
 }
 
 TEST_F(WorkloadFiles, UnwritableFolderIsReportedAsAFailure) {
     const workload_preset& p = preset("sample");
-    temp_folder folder;
-    folder.write("file", {1});
+    test::scratch_folder folder;
+    folder.write("file", "\1");
     const workload_outcome out = workload_generate(p, folder.path("file/seq"), false, 2);
     EXPECT_EQ(out.result, workload_result::failed);
     EXPECT_FALSE(out.detail.empty());

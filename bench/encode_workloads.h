@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace korvel::test {
+namespace korvel::bench {
 
 // Compositing plain RGB frames leaves one alpha value in every pixel; which one depends on the
 // layer count and the alpha levels.
@@ -87,4 +87,4 @@ inline std::vector<std::uint8_t> frame_from_rgba_inputs(int width, int height) {
     return pixels;
 }
 
-} // namespace korvel::test
+} // namespace korvel::bench
