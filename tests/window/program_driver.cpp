@@ -1,338 +1,292 @@
-// The driver of a program run.
+// The driver works from a timer and an event filter on the user-interface thread: only the thread
+// that owns the widgets touches them, and no hand-over between threads is needed.
 #include "program_driver.h"
 
-#include "button_face.h"
-#include "child_process.h"
-#include "dialog_answers.h"
-#include "screen_watch.h"
-#include "ui_hand_off.h"
-#include "ui_steps.h"
-
+#include "tests/support/process_watch.h"
+#include "ui/event_queue.h"
+#include "ui/gadget.h"
+#include "ui/gadget_record.h"
+#include "ui/window_record.h"
+#include "ui/window_widget.h"
 #include "window/program_state.h"
 #include "window/startup.h"
-#include "ui/event_queue.h"
-#include "ui/gadget_record.h"
-#include "ui/statusbar_widget.h"
 
-#include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 
+#include "tests/support/scratch_folder.h"
+
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sys/stat.h>
-#include <thread>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-namespace korvel::app_test {
+namespace korvel::window_test {
 
 namespace {
 
-using std::chrono::milliseconds;
-using std::chrono::seconds;
+using steady = std::chrono::steady_clock;
+using outcome = std::optional<std::string>; // nullopt: not yet; "": done; otherwise the failure
 
-// Generous, for a long render under the thread sanitizer; a passing run never waits this long.
-constexpr milliseconds dialog_limit = seconds(120);
-constexpr milliseconds idle_limit = seconds(90);
-constexpr milliseconds poll_interval(2);
+constexpr auto STEP_LIMIT = std::chrono::seconds(90); // for long renders under the sanitizers
+int report_pipe = -1;
 
-const char* const idle_title = "Korvel v0.8";
+struct step {
+    std::string verb, arg;
+};
 
-// Read by the driver before the script starts, then only on the user-interface thread.
-button_faces faces;
-
-// The program has taken every event that an action queued, or waits for the user in a dialog.
-void settle(program_driver& driver, const std::string& action) {
-    const bool settled = ui_condition_within(
-        [] { return event_queue_length() == 0 || QApplication::activeModalWidget(); }, ui_limit,
-        action);
-    if (!settled) driver.fail("the program did not take the events of " + action);
+QWidget* control(obj_number gadget) {
+    const gadget_record* record = gadget_lookup(gadget);
+    return record ? record->control : nullptr;
 }
 
-void wait_for_window() {
-    const bool ready = ui_condition_within(
-        [] {
-            QWidget* window = main_window();
-            return window && window->isVisible() && control_of(22) != nullptr;
-        },
-        seconds(60), "waiting for the main window");
-    if (!ready) give_up("the main window did not open");
-    // As on a desktop, the new window has the focus; a platform that cannot give it goes on
-    // without.
-    on_ui([] { main_window()->activateWindow(); }, "activating the main window");
-    ui_condition_within([] { return main_window()->isActiveWindow(); }, seconds(5),
-                        "waiting for the main window to become active");
-    on_ui([] { screen_watch_start(main_window()); }, "starting the screen watch");
+obj_number gadget_of(const std::string& verb) {
+    if (verb == "render" || verb == "state") return GADGET_START;
+    if (verb == "rev") return GADGET_REVERSE;
+    if (verb == "click-in") return GADGET_INPUT_CHOOSE;
+    if (verb == "L") return GADGET_LAYERS;
+    if (verb == "A") return GADGET_ALPHA;
+    if (verb == "in-field") return GADGET_INPUT_FOLDER;
+    return verb == "out-field" ? GADGET_OUTPUT_FOLDER : 0;
 }
 
-void drive(const std::function<void(program_driver&)>& script) {
-    faces = load_button_faces();
-    if (!hand_off_wait_for_application(seconds(60)))
-        give_up("the program made no application object");
-    program_driver driver;
-    if (faces.up.rgba.empty() || faces.down.rgba.empty())
-        driver.fail("the start button's artwork could not be read");
-    wait_for_window();
-    script(driver);
-    driver.close_window();
+// What a check reads; status field 0 is the status bar's first label.
+QString value_of(const std::string& verb, QWidget* window) {
+    if (verb == "state") return QString::number(gadget_get_state(gadget_of(verb)));
+    if (verb == "flag") return QString::number(program.render_flag.load());
+    for (QLabel* label : window->findChildren<QLabel*>())
+        if (verb == "status" && label->x() == 0 && label->parentWidget()->parentWidget() == window)
+            return label->text();
+    auto* field = qobject_cast<QLineEdit*>(control(gadget_of(verb)));
+    return field ? field->text() : QStringLiteral("<nothing>");
 }
 
-// A program that ends by itself after the script: the driver only waits for that end.
-void drive_without_window(const std::function<void(program_driver&)>& script) {
-    if (!hand_off_wait_for_application(seconds(60)))
-        give_up("the program made no application object");
-    program_driver driver;
-    script(driver);
-    child_report({"done"});
-    for (;;)
-        std::this_thread::sleep_for(seconds(1));
+class driver : public QObject {
+public:
+    driver(std::vector<step> steps, scenario_step own) : steps_(steps), own_(std::move(own)) {
+        qApp->installEventFilter(this);
+        timer_ = startTimer(2);
+    }
+
+    // Widgets' events only: events that other threads post to plain objects are read by their
+    // receivers alone, once those have taken the lock they were posted under.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = watched->isWidgetType() ? static_cast<QWidget*>(watched) : nullptr;
+        if (widget && widget == window_ && event->type() == QEvent::WindowTitleChange)
+            titles_ += (titles_.isEmpty() ? "" : ",") + widget->windowTitle();
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && event->type() == QEvent::Show)
+            child_report({"message", (box->windowTitle() + " / " + box->text()).toStdString()});
+        return false;
+    }
+
+protected:
+    // A step goes ahead once the program has taken the events of the last one and is past the
+    // last dialog answered, or waits for the user in a dialog.
+    void timerEvent(QTimerEvent*) override {
+        if (!window_) return start();
+        if (next_ == steps_.size()) return close_window();
+        const bool settled =
+            QApplication::activeModalWidget() || (event_queue_length() == 0 && answered_.isNull());
+        outcome result = settled ? attempt(steps_[next_]) : std::nullopt;
+        if (!result && steady::now() - since_ > STEP_LIMIT) result = "it did not come in time";
+        if (!result) return;
+        if (!result->empty())
+            child_report({"fail", "step " + std::to_string(next_ + 1) + " " + steps_[next_].verb +
+                                      ": " + *result});
+        next_ = result->empty() ? next_ + 1 : steps_.size();
+        if (result->empty() && next_ == steps_.size()) child_report({"done"});
+        phase_ = 0;
+        since_ = steady::now();
+    }
+
+private:
+    // Once the main window is up: as on a desktop it gets the focus, and its progress is shown.
+    void start() {
+        const window_record* record = window_lookup(MAIN_WINDOW);
+        if (!record || !record->widget->isVisible() || !control(GADGET_REVERSE)) return;
+        window_ = record->widget;
+        window_->activateWindow();
+        for (QProgressBar* bar : window_->findChildren<QProgressBar*>())
+            connect(bar, &QProgressBar::valueChanged, this, [this](int value) {
+                progress_ += (progress_.isEmpty() ? "" : ",") + QString::number(value);
+            });
+    }
+
+    // A dialog left open by a failed step would keep the program from taking the close.
+    void close_window() {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            return dialog->reject();
+        window_->close();
+        killTimer(timer_);
+    }
+
+    outcome attempt(const step& now);
+    outcome answer(const std::string& how);
+    outcome choose(obj_number button, const std::string& folder, const char* title);
+
+    std::vector<step> steps_;
+    scenario_step own_;
+    QPointer<QWidget> window_, answered_;
+    QString titles_, progress_; // every title and progress shown so far
+    std::size_t next_ = 0;
+    int phase_ = 0, timer_ = 0;
+    steady::time_point since_ = steady::now();
+};
+
+outcome driver::attempt(const step& now) {
+    const std::string& verb = now.verb;
+    if (verb == "in") return choose(GADGET_INPUT_CHOOSE, now.arg, "Load images...");
+    if (verb == "out") return choose(GADGET_OUTPUT_CHOOSE, now.arg, "Save images...");
+    if (verb == "ok" || verb == "yes" || verb == "no" || verb == "enter") return answer(verb);
+    if (verb == "held") return done_when(test::wait_for_pipe_opener(0, {}));
+    if (verb == "idle")
+        return done_when(program.render_flag.load() == 0 &&
+                         window_->windowTitle() == QString::fromUtf16(WINDOW_TITLE));
+    if (now.arg.starts_with('=')) {
+        const QString& shown = verb == "titles" ? titles_ : progress_;
+        const std::string seen =
+            (verb == "titles" || verb == "progress" ? shown : value_of(verb, window_))
+                .toStdString();
+        return seen == now.arg.substr(1) ? "" : "saw \"" + seen + "\"";
+    }
+    const bool click = verb == "render" || verb == "rev" || verb == "click-in";
+    if (click) QTest::mouseClick(control(gadget_of(verb)), Qt::LeftButton);
+    auto* field = click ? nullptr : qobject_cast<QLineEdit*>(control(gadget_of(verb)));
+    if (!field) return click ? outcome("") : own_(verb, now.arg);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    // The whole text in one key event, as an input method gives it: QTest knows no other letters.
+    const QString text = QString::fromStdString(now.arg);
+    QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, text, Qt::NoModifier);
+    return field->text() == text ? "" : "typed " + field->text().toStdString();
 }
 
-// Enters the working folder as a desktop start does, with the offscreen platform.
-void prepare_process(const std::string& working_folder) {
-    if (chdir(working_folder.c_str()) != 0) give_up("cannot enter " + working_folder);
-    const std::string runtime_folder = working_folder + "/.xdg-runtime";
-    mkdir(runtime_folder.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", runtime_folder.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    hand_off_watch_for_application();
+outcome driver::answer(const std::string& how) {
+    QWidget* modal = QApplication::activeModalWidget();
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) return modal ? outcome("the dialog shown is no message box") : std::nullopt;
+    answered_ = box;
+    QAbstractButton* button = box->button(how == "yes"  ? QMessageBox::Yes
+                                          : how == "no" ? QMessageBox::No
+                                                        : QMessageBox::Ok);
+    if (how == "enter")
+        QTest::keyClick(box, Qt::Key_Return);
+    else if (button)
+        QTest::mouseClick(button, Qt::LeftButton);
+    return box->isVisible() ? "the box stayed open" : "";
+}
+
+outcome driver::choose(obj_number button, const std::string& folder, const char* title) {
+    if (phase_++ == 0) QTest::mouseClick(control(button), Qt::LeftButton);
+    auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (phase_ == 1 || !chooser || chooser->windowTitle() != title)
+        return phase_ == 1 ? std::nullopt : outcome("no chooser came");
+    chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(folder));
+    const auto which = folder.empty() ? QDialogButtonBox::Cancel : QDialogButtonBox::Open;
+    QTest::mouseClick(chooser->findChild<QDialogButtonBox*>()->button(which), Qt::LeftButton);
+    answered_ = chooser;
+    return chooser->isVisible() ? "the chooser did not take " + folder : "";
 }
 
 } // namespace
 
-void program_driver::click(obj_number gadget) {
-    const std::string action = "clicking gadget " + std::to_string(gadget);
-    bool clicked = false;
-    on_ui(
-        [&] {
-            QWidget* control = control_of(gadget);
-            if (!control) return;
-            QTest::mouseClick(control, Qt::LeftButton);
-            clicked = true;
-        },
-        action);
-    if (!clicked) fail("there is no gadget " + std::to_string(gadget) + " to click");
-    settle(*this, action);
+std::optional<std::string> done_when(bool condition) {
+    return condition ? outcome("") : std::nullopt;
 }
 
-void program_driver::type_text(obj_number gadget, const std::string& text) {
-    const std::string action = "typing into gadget " + std::to_string(gadget);
-    std::string now;
-    on_ui(
-        [&] {
-            auto* edit = qobject_cast<QLineEdit*>(control_of(gadget));
-            if (!edit) return;
-            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClick(edit, Qt::Key_Backspace);
-            QTest::keyClicks(edit, QString::fromStdString(text));
-            now = utf8(edit->text());
-        },
-        action);
-    if (now != text) fail(action + " left \"" + now + "\" instead of \"" + text + "\"");
-    settle(*this, action);
+std::string expand(std::string text, const program_folders& folders) {
+    const std::pair<const char*, const std::string*> marks[] = {
+        {"<root>", &folders.root}, {"<in>", &folders.in}, {"<out>", &folders.out}};
+    for (const auto& [mark, value] : marks)
+        for (std::size_t at; (at = text.find(mark)) != std::string::npos;)
+            text.replace(at, std::string(mark).size(), *value);
+    return text;
 }
 
-bool program_driver::choose_folder(obj_number button, const std::string& folder) {
-    const std::string title = button == 3 ? "Load images..." : "Save images...";
-    click(button);
-    const std::optional<shown_dialog> dialog = screen_watch_next_dialog(dialog_limit);
-    if (!dialog) {
-        fail("no folder chooser came after clicking gadget " + std::to_string(button));
-        return false;
+void child_report(const std::vector<std::string>& fields) {
+    std::string line;
+    for (const std::string& field : fields)
+        line += field + '\t';
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    line.back() = '\n';
+    if (write(report_pipe, line.data(), line.size()) < 0) return;
+}
+
+std::vector<std::string> program_run::all(const std::string& kind) const {
+    std::vector<std::string> found;
+    std::istringstream lines(reports);
+    for (std::string line; std::getline(lines, line);)
+        if (line.substr(0, line.find('\t')) == kind)
+            found.push_back(line.substr(std::min(line.size(), kind.size() + 1)));
+    return found;
+}
+
+// The script is read in the child; a bare "in" or "out" chooses the scenario's folder.
+program_child::program_child(const program_folders& folders, const std::string& script,
+                             scenario_step own, const std::string& errors,
+                             std::chrono::seconds limit)
+    : deadline_(steady::now() + limit), errors_(errors) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return;
+    std::fflush(nullptr); // or the child writes what is buffered here once more
+    pid_ = fork();
+    close(ends[pid_ == 0 ? 0 : 1]);
+    pipe_ = ends[0];
+    if (pid_ != 0) return;
+    prctl(PR_SET_PDEATHSIG, SIGKILL); // a child left behind by a killed test must not run on
+    dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    report_pipe = ends[1];
+    static std::vector<step> steps;
+    static scenario_step scenario_own = std::move(own);
+    std::istringstream tokens(script);
+    for (std::string token; std::getline(tokens, token, ';');) {
+        token.erase(0, token.find_first_not_of(' '));
+        const std::size_t equals = token.find('=');
+        std::string arg = equals == token.npos ? "" : expand(token.substr(equals + 1), folders);
+        if (token == "in" || token == "out") arg = token == "in" ? folders.in : folders.out;
+        if (!token.empty()) steps.push_back({token.substr(0, equals), arg});
     }
-    if (dialog->is_message || dialog->title != title) {
-        fail("expected the chooser \"" + title + "\", saw \"" + dialog->title + "\"");
-        answer_with_default(*dialog);
-        return false;
-    }
-    if (!answer_chooser(*dialog, folder)) {
-        fail("the folder chooser did not take \"" + folder + "\"");
-        return false;
-    }
-    return true;
-}
-
-bool program_driver::answer_message(const std::string& title, reply button) {
-    const std::optional<shown_dialog> dialog = screen_watch_next_dialog(dialog_limit);
-    if (!dialog) {
-        fail("no message box came; expected \"" + title + "\"");
-        return false;
-    }
-    if (!dialog->is_message || dialog->title != title) {
-        fail("expected the message \"" + title + "\", saw \"" + dialog->title + "\"");
-        answer_with_default(*dialog);
-        return false;
-    }
-    if (press(*dialog, button)) return true;
-    fail(std::string("could not press ") + button_name(button) + " in \"" + title + "\"");
-    answer_with_default(*dialog);
-    return false;
-}
-
-bool program_driver::answer_ok_without_window(const std::string& title) {
-    // Only the user-interface thread touches the box; it is looked up anew at each step.
-    const auto shown_box = [] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        return box && box->isVisible() ? box : nullptr;
-    };
-    if (!ui_condition_within([&] { return shown_box() != nullptr; }, dialog_limit,
-                             "waiting for a message box")) {
-        fail("no message box came; expected \"" + title + "\"");
-        return false;
-    }
-    bool pressed = false;
-    on_ui(
-        [&] {
-            QMessageBox* box = shown_box();
-            if (!box) return;
-            const std::string shown_title = utf8(box->windowTitle());
-            child_report({"message", shown_title, utf8(box->text()), ""});
-            QAbstractButton* ok = box->button(QMessageBox::Ok);
-            if (shown_title != title || !ok) return;
-            ok->click();
-            pressed = true;
-        },
-        "answering a message box");
-    if (!pressed) fail("could not press OK in \"" + title + "\"");
-    return pressed;
-}
-
-bool program_driver::answer_next_dialog(milliseconds limit) {
-    const std::optional<shown_dialog> dialog = screen_watch_next_dialog(limit);
-    if (dialog) answer_with_default(*dialog);
-    return dialog.has_value();
-}
-
-void program_driver::wait_until_idle() {
-    const auto deadline = std::chrono::steady_clock::now() + idle_limit;
-    while (render_flag() != 0) {
-        answer_next_dialog(milliseconds(5));
-        if (std::chrono::steady_clock::now() >= deadline) {
-            fail("the render did not end");
-            return;
-        }
-    }
-    if (!ui_condition_within([] { return utf8(main_window()->windowTitle()) == idle_title; },
-                             seconds(10), "waiting for the idle title"))
-        fail("the window title did not return to its idle text");
-}
-
-bool program_driver::wait_for_file(const std::string& path, milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    struct stat info {};
-    while (stat(path.c_str(), &info) != 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            fail("no file " + path + " appeared");
-            return false;
-        }
-        std::this_thread::sleep_for(poll_interval);
-    }
-    return true;
-}
-
-std::int32_t program_driver::render_flag() const {
-    return program.render_flag.load();
-}
-
-void program_driver::note(const std::string& key, const std::string& value) {
-    child_report({"note", key, value});
-}
-
-void program_driver::note_start_button(const std::string& key) {
-    note_gadget_state(key + ".state", 9);
-    std::string face;
-    on_ui(
-        [&] {
-            if (QWidget* button = control_of(9)) face = shown_face(button, faces);
-        },
-        "looking at the start button");
-    note(key + ".face", face);
-}
-
-void program_driver::note_window_title(const std::string& key) {
-    std::string title;
-    on_ui([&] { title = utf8(main_window()->windowTitle()); }, "reading the window title");
-    note(key, title);
-}
-
-void program_driver::note_status(const std::string& key) {
-    std::string text;
-    on_ui(
-        [&] {
-            for (QObject* child : main_window()->children()) {
-                auto* bar = dynamic_cast<statusbar_widget*>(child);
-                if (!bar) continue;
-                QList<QLabel*> fields = bar->findChildren<QLabel*>();
-                std::sort(fields.begin(), fields.end(), [](QLabel* a, QLabel* b) {
-                    return a->geometry().x() < b->geometry().x();
-                });
-                if (!fields.isEmpty()) text = utf8(fields.front()->text());
-            }
-        },
-        "reading the status bar");
-    note(key, text);
-}
-
-void program_driver::note_gadget_text(const std::string& key, obj_number gadget) {
-    std::string text;
-    on_ui(
-        [&] {
-            if (const gadget_record* record = gadget_lookup(gadget))
-                text = utf8(record->kind->get_text(record->control));
-        },
-        "reading a gadget's text");
-    note(key, text);
-}
-
-void program_driver::note_gadget_state(const std::string& key, obj_number gadget) {
-    std::string state;
-    on_ui(
-        [&] {
-            if (const gadget_record* record = gadget_lookup(gadget))
-                state = std::to_string(record->kind->get_state(record->control));
-        },
-        "reading a gadget's state");
-    note(key, state);
-}
-
-void program_driver::note_file(const std::string& key, const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        note(key, "<missing>");
-        return;
-    }
-    note(key, std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()));
-}
-
-void program_driver::fail(const std::string& what) {
-    child_report({"fail", what});
-}
-
-void program_driver::close_window() {
-    child_report({"done"});
-    child_report({"closing", std::to_string(monotonic_ns())});
-    on_ui([] { main_window()->close(); }, "closing the window");
-    for (;;)
-        std::this_thread::sleep_for(seconds(1));
-}
-
-void run_program_with_driver(const std::string& working_folder,
-                             std::function<void(program_driver&)> script) {
-    prepare_process(working_folder);
-    std::thread(drive, std::move(script)).detach();
+    if (chdir(folders.root.c_str()) != 0) _exit(3);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qAddPreRoutine([] { new driver(steps, scenario_own); });
     korvel_run();
 }
 
-void run_program_without_window_with_driver(const std::string& working_folder,
-                                            std::function<void(program_driver&)> script) {
-    prepare_process(working_folder);
-    std::thread(drive_without_window, std::move(script)).detach();
-    korvel_run();
+program_run program_child::finish() {
+    program_run run;
+    if (pid_ < 0) return run;
+    char buffer[4096];
+    for (ssize_t got = 1; got > 0;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - steady::now());
+        pollfd watched{pipe_, POLLIN, 0};
+        got = left.count() > 0 && poll(&watched, 1, int(left.count())) > 0
+                  ? read(pipe_, buffer, sizeof buffer)
+                  : 0;
+        run.reports.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    }
+    run.timed_out = steady::now() >= deadline_;
+    if (run.timed_out) kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    close(pipe_);
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    run.errors = test::read_file(errors_);
+    return run;
 }
 
-} // namespace korvel::app_test
+} // namespace korvel::window_test
