@@ -14,25 +14,25 @@ packages=(
     libpng-dev zlib1g-dev
     qt6-base-dev fonts-dejavu-core
     libtbb-dev libdeflate-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 
 usage() {
     cat <<'EOF'
 usage: ./dev.sh COMMAND [ARGS]
-  run            install what is missing, build and start Korvel (without a display: render a
-                 generated sample sequence with korvel-render instead)
-  test           install what is missing, build, run the test suite, then under ASan+UBSan and
-                 under TSan, then a short fuzzing run (what CI runs)
+  run            install what is missing, build the window program and start Korvel (without a
+                 display: build korvel-render and render a generated sample sequence instead)
+  test           install what is missing, check the formatting, build, run the test suite, then
+                 again under ASan+UBSan, the tests that run threads under TSan, and a short
+                 fuzzing run (what CI runs)
   unit [ARGS]    build and run the plain test suite only (ARGS go to ctest, e.g. -R StrToInt)
   asan [ARGS]    build and run the suite under AddressSanitizer + UndefinedBehaviorSanitizer
-  tsan [ARGS]    build and run the suite under ThreadSanitizer
+  tsan [ARGS]    build and run the tests labelled "threads" under ThreadSanitizer
   fuzz [SECONDS] build the libFuzzer targets with clang and run each for SECONDS (default 600);
                  corpora stay in build-fuzz/corpus/, findings land in build-fuzz/crashes/
-  soak           build, then run the soak test (outside CI): 20 renders in one window session,
-                 checking that open files and peak memory after the last equal those after the first
+  format         format every C++ file with the committed .clang-format
   deps           only install the Debian packages that are missing
-  build          only build (into build/)
+  build          only build everything (into build/)
   bench [ARGS]   install what is missing, then time korvel-render against ImageMagick and ffmpeg
                  on generated sequences and print the table (ARGS go to bench/compare.sh --help)
 EOF
@@ -56,14 +56,36 @@ deps() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# build DIR [cmake options...]: configure once, then build incrementally.
-build() {
+# configure DIR [cmake options...]: once; later builds are incremental.
+configure() {
     local dir=$1
     shift
     if [ ! -f "$dir/CMakeCache.txt" ]; then
         cmake -S . -B "$dir" -DKORVEL_WERROR=ON "$@" >/dev/null
     fi
-    cmake --build "$dir" --parallel "$jobs"
+}
+
+# build DIR [cmake options...]: configures once, then builds everything incrementally.
+build() {
+    configure "$@"
+    cmake --build "$1" --parallel "$jobs"
+}
+
+# The project's C++ files, as git knows them (new files included once they are added).
+cpp_files() {
+    git ls-files -co --exclude-standard -- '*.cpp' '*.h'
+}
+
+# Fails, naming them, when files differ from what the committed .clang-format makes of them.
+check_format() {
+    local unformatted
+    unformatted=$(cpp_files | while read -r f; do
+        clang-format --dry-run -Werror "$f" >/dev/null 2>&1 || echo "$f"
+    done)
+    [ -z "$unformatted" ] && return 0
+    echo "dev.sh: not formatted (run ./dev.sh format):" >&2
+    echo "$unformatted" | sed 's/^/  /' >&2
+    return 1
 }
 
 suite() {
@@ -82,6 +104,7 @@ asan_options() {
 render_sample() {
     echo "dev.sh: no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so Korvel's window cannot open."
     echo "dev.sh: rendering a generated sample sequence with the batch renderer instead."
+    cmake --build build --parallel "$jobs" --target korvel-render make_workload
     build/bench/make_workload sample build/sample/in
     rm -rf build/sample/out && mkdir -p build/sample/out
     build/batch/korvel-render -l 10 build/sample/in build/sample/out
@@ -142,10 +165,12 @@ fuzz_run() {
     [ ${#failed[@]} -eq 0 ] || { echo "dev.sh: fuzzing found faults in: ${failed[*]}" >&2; return 1; }
 }
 
+# The thread checker runs the tests that run threads (label "threads"): the others have nothing
+# for it to find.
 tsan_suite() {
     build build-tsan -DKORVEL_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
     export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-    suite build-tsan "$@"
+    suite build-tsan -L threads "$@"
 }
 
 cmd=${1:-help}
@@ -153,25 +178,27 @@ cmd=${1:-help}
 case "$cmd" in
 run)
     deps
-    build build
+    configure build
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         render_sample
         exit 0
     fi
+    cmake --build build --parallel "$jobs" --target korvel
     # The job file "Korvel Temp.tmp" lives in the working directory while Korvel runs.
     cd build && exec window/korvel
     ;;
 test)
     deps
+    check_format
     build build
     suite build
     build build-asan -DKORVEL_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
     asan_options
     suite build-asan
     tsan_suite
-    # A bounded fuzzing smoke run: about three minutes in all.
+    # A bounded fuzzing smoke run: about a minute in all.
     fuzz_build
-    fuzz_run 25
+    fuzz_run 10
     ;;
 unit)
     build build
@@ -195,10 +222,7 @@ fuzz)
     fuzz_build
     fuzz_run "$seconds"
     ;;
-soak)
-    build build
-    build/tests/korvel_window_tests --gtest_also_run_disabled_tests --gtest_filter='soak_scenario.*'
-    ;;
+format) cpp_files | xargs clang-format -i ;;
 deps) deps ;;
 build) build build ;;
 bench)
