@@ -1,123 +1,139 @@
-// korvel-render's command line: help and version, every option's effect on the frames, and a
-// one-line message with status 2 for anything typed wrongly, before any folder is touched.
-#include "render_process.h"
-#include "test_pictures.h"
-#include "work_folder.h"
+// korvel-render's command line. Each spelling of its options makes exactly the frames of the
+// chosen range, numbered and named as in a full run, each the reference composite of its group,
+// and reports one line per frame into a pipe (nothing when quiet, stage times with --stats), or on
+// a terminal a bar redrawn in place, never as wide as the terminal (a wrapped line cannot be
+// redrawn). A mistake is one line naming it, with status 2 and nothing rendered: numbers are read
+// as the window reads its fields, and refused where it would cut or wrap them.
+#include "batch/batch_render.h"
+#include "tests/batch/render_process.h"
+#include "tests/support/reference_blur.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <limits>
+#include <regex>
 
 namespace korvel::test {
 namespace {
 
-bool mentions(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+constexpr std::int32_t END = std::numeric_limits<std::int32_t>::max();
+constexpr int INPUTS = 101;
+
+// The inputs in listing order: an RGB "EXTRA.PNG", which "*.png" matches and which sorts first,
+// then RGBA frames; a file that is no frame lies among them.
+rgba_image input(int place) {
+    return pattern_image(8, 6, static_cast<std::uint32_t>(place), place > 0);
 }
 
-TEST(BatchCommandLine, HelpListsEveryOptionAndTheExitStatuses) {
-    for (const char* flag : {"-h", "--help"}) {
-        const render_run run = run_render({flag});
-        EXPECT_EQ(run.status, 0);
-        EXPECT_TRUE(run.err.empty()) << run.err;
-        EXPECT_TRUE(mentions(run.out, "usage: korvel-render [options] INPUT_FOLDER OUTPUT_FOLDER"));
-        for (const char* option :
-             {"-l, --layers N", "-a, --alpha N", "-r, --reverse", "-j, --threads N", "--frames A-B",
-              "-q, --quiet", "--stats", "--version", "(default 100)", "(default 255)"}) {
-            EXPECT_TRUE(mentions(run.out, option)) << option;
-        }
-        for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  130 "})
-            EXPECT_TRUE(mentions(run.out, status)) << "exit status" << status;
+std::string write_inputs(const scratch_folder& work) {
+    const std::string in = work.make_folder("in");
+    for (int place = 0; place < INPUTS; ++place) {
+        char name[32];
+        std::snprintf(name, sizeof name, place ? "/frame%03d.png" : "/EXTRA.PNG", place);
+        write_png(in + name, input(place), place > 0);
     }
+    std::ofstream(in + "/notes.txt") << "no frame";
+    return in;
 }
 
-TEST(BatchCommandLine, VersionIsOneLine) {
-    const render_run run = run_render({"--version"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "korvel-render 0.8\n");
-}
-
-struct usage_case {
-    std::vector<std::string> args;
-    std::string names; // what the message must point at
+struct command_row {
+    std::vector<std::string> args; // "IN" and "OUT" stand for the folders
+    // Without layers, a usage error's complaint; else what standard error must match, if not a
+    // line per frame.
+    const char* said = nullptr;
+    std::int64_t layers = 0, alpha_levels = 255;
+    bool reverse = false;
+    std::int32_t first = 1, last = END;
+    unsigned short terminal_columns = 0; // standard error on a terminal this wide, unless 0
 };
 
-TEST(BatchCommandLine, WrongUsageIsOneClearLineAndStatusTwo) {
-    const work_folder work;
-    const std::string in = work.make_folder("in");
-    write_frames(in, 3, 8, 8, 4);
-    const std::string out = work.make_folder("out");
-    const std::vector<usage_case> cases = {
-        {{}, "expected INPUT_FOLDER and OUTPUT_FOLDER"},
-        {{in}, "expected INPUT_FOLDER and OUTPUT_FOLDER"},
-        {{in, out, "more"}, "unexpected argument 'more'"},
-        {{"", out}, "the input folder must not be empty"},
-        {{in, ""}, "the output folder must not be empty"},
-        {{"-l", "x", in, out}, "-l/--layers wants a whole number of at least 1, not 'x'"},
-        {{"--layers=", in, out}, "-l/--layers wants a whole number of at least 1, not ''"},
-        {{"-l", "0", in, out}, "not '0'"},
-        {{"-l", "-2", in, out}, "not '-2'"},
-        {{"-l", "1.5", in, out}, "not '1.5'"},
-        {{"-l", "99999999999999999999", in, out}, "not '99999999999999999999'"},
-        {{"-a", "12abc", in, out}, "-a/--alpha wants a whole number, not '12abc'"},
-        {{"-j", "0", in, out}, "-j/--threads wants a whole number of at least 1, not '0'"},
-        {{"--threads", "-4", in, out}, "not '-4'"},
-        {{"--frames", "5-3", in, out}, "--frames wants A-B, A- or A"},
-        {{"--frames", "0-2", in, out}, "not '0-2'"},
-        {{"--frames", "", in, out}, "not ''"},
-        {{"--frames", "two", in, out}, "not 'two'"},
-        {{in, out, "--frames"}, "--frames needs a value"},
-        {{in, out, "-l"}, "-l/--layers needs a value"},
-        {{"-x", in, out}, "unknown option '-x'"},
-        {{"--layer-count", "3", in, out}, "unknown option '--layer-count'"},
-        {{"--quiet=yes", in, out}, "-q/--quiet takes no value"},
-    };
-    for (const usage_case& c : cases) {
-        const render_run run = run_render(c.args);
-        const std::string line = run.err.substr(0, run.err.find('\n'));
-        EXPECT_EQ(run.status, 2) << line;
-        EXPECT_EQ(run.err, line + "\n") << "one line only";
-        EXPECT_EQ(line.rfind("korvel-render: ", 0), 0u) << line;
-        EXPECT_TRUE(mentions(line, c.names)) << line;
-        EXPECT_TRUE(mentions(line, "korvel-render --help")) << line;
+const char* const BEYOND = "korvel-render: no frame to render: the sequence has 33 frames\n";
+const char* const STATS = "decode [0-9]+\\.[0-9]{2} s, composite [0-9]+\\.[0-9]{2} s, encode "
+                          "[0-9]+\\.[0-9]{2} s \\(summed over threads\\)\n";
+// On a terminal the bar is drawn at the start and after each of the 4 frames from the line's start,
+// cleared first, narrower than the terminal and at last full; its line is ended at the end.
+const char* const BAR_80 =
+    "(\r\x1b\\[K[^\r\n]{0,79}){4}\r\x1b\\[K(?=[^\r]*4/4 100%)[^\r\n]{0,79}\r\n";
+const char* const BAR_40 =
+    "(\r\x1b\\[K[^\r\n]{0,39}){4}\r\x1b\\[K(?=[^\r]*4/4 100%)[^\r\n]{0,39}\r\n";
+
+const command_row command_rows[] = {
+    {{"--threads=2", "IN", "OUT"}, nullptr, 100},
+    {{"-q", "-r", "-l", "3", "-a", "$fa", "-j", "1", "IN", "OUT"}, "", 3, 250, true},
+    {{"--reverse", "--layers=3", "--alpha", "%11001000", "IN", "OUT"}, nullptr, 3, 200, true},
+    {{"IN", "OUT", "-rl3", "-a$C8", "-j4", "--frames", "2-4"}, nullptr, 3, 200, true, 2, 4},
+    {{"-l", "3", "--frames", "33", "IN", "OUT"}, nullptr, 3, 255, false, 33, 33},
+    {{"-l", "3", "--frames=32-", "IN", "OUT"}, nullptr, 3, 255, false, 32},
+    {{"-l", "3", "--frames", "34-100", "IN", "OUT"}, BEYOND, 3, 255, false, 34, 100},
+    {{"--quiet", "--stats", "-l", "40", "IN", "OUT"}, STATS, 40},
+    {{"-l", "25", "IN", "OUT"}, BAR_80, 25, 255, false, 1, END, 80},
+    {{"-l", "25", "IN", "OUT"}, BAR_40, 25, 255, false, 1, END, 40},
+    {{}, "expected INPUT_FOLDER and OUTPUT_FOLDER"},
+    {{"IN", "OUT", "more"}, "unexpected argument 'more'"},
+    {{"", "OUT"}, "the input folder must not be empty"},
+    {{"-l", "x", "IN", "OUT"}, "--layers wants a whole number of at least 1, not 'x'"},
+    {{"--layers=", "IN", "OUT"}, "--layers wants a whole number of at least 1, not ''"},
+    {{"-l0", "IN", "OUT"}, "not '0'"},
+    {{"-l", "%2", "IN", "OUT"}, "not '%2'"},
+    {{"-a", "12abc", "IN", "OUT"}, "-a/--alpha wants a whole number, not '12abc'"},
+    {{"-a", "9223372036854775808", "IN", "OUT"}, "not '9223372036854775808'"},
+    {{"-j", "0", "IN", "OUT"}, "-j/--threads wants a whole number of at least 1"},
+    {{"--frames", "5-3", "IN", "OUT"}, "--frames wants A-B, A- or A"},
+    {{"--frames", "0-2", "IN", "OUT"}, "not '0-2'"},
+    {{"IN", "OUT", "--frames"}, "--frames needs a value"},
+    {{"-x", "IN", "OUT"}, "unknown option '-x'"},
+    {{"--layer-count", "3", "IN", "OUT"}, "unknown option '--layer-count'"},
+    {{"--quiet=yes", "IN", "OUT"}, "-q/--quiet takes no value"},
+};
+
+rgba_image expected_frame(const command_row& row, std::int32_t frame) {
+    rgba_image canvas = blank_image(8, 6);
+    const std::vector<std::int32_t> opacities = reference_opacities(row.alpha_levels, row.layers);
+    for (std::int64_t i = 0; i < row.layers; ++i) {
+        const auto place =
+            static_cast<int>((frame - 1) * row.layers + (row.reverse ? row.layers - 1 - i : i));
+        draw_layer(canvas, input(place), place > 0, opacities[i]);
     }
-    EXPECT_TRUE(read_folder(out).empty()) << "a usage error renders nothing";
+    return canvas;
 }
 
-// The frames of one run, by name.
-folder_contents render_into(const work_folder& work, const std::string& leaf,
-                            std::vector<std::string> args) {
-    const std::string out = work.make_folder(leaf);
-    args.push_back(out);
-    const render_run run = run_render(args);
-    EXPECT_EQ(run.status, 0) << run.err;
-    return read_folder(out);
-}
-
-TEST(BatchCommandLine, DefaultsAreOneHundredLayersAndAlphaLevels255) {
-    const work_folder work;
-    const std::string in = work.make_folder("in");
-    write_frames(in, 100, 6, 4, 4);
-    const folder_contents defaults = render_into(work, "defaults", {"-q", in});
-    ASSERT_EQ(defaults.size(), 1u);
-    EXPECT_EQ(defaults.begin()->first, "001.png");
-    EXPECT_EQ(defaults, render_into(work, "explicit", {"-q", "-l", "100", "-a", "255", in}));
-    EXPECT_NE(defaults, render_into(work, "fainter", {"-q", "-a", "254", in}));
-    write_png(in + "/frame101.png", pattern_picture(6, 4, 4, 101));
-    EXPECT_EQ(render_into(work, "more", {"-q", in}).size(), 1u) << "101 inputs: one frame";
-}
-
-TEST(BatchCommandLine, ShortAndLongFormsAndNumberFormsAgree) {
-    const work_folder work;
-    const std::string in = work.make_folder("in");
-    write_frames(in, 12, 16, 12, 4);
-    const folder_contents forward = render_into(work, "forward", {"-q", "-l", "4", "-a", "90", in});
-    EXPECT_EQ(forward.size(), 3u);
-    EXPECT_EQ(forward, render_into(work, "long", {"--quiet", "--layers=4", "--alpha", "90", in}));
-    EXPECT_EQ(forward, render_into(work, "hex", {"-q", "-l", "$4", "-a", "%1011010", in}));
-    EXPECT_EQ(forward, render_into(work, "after", {in, "-ql4", "-a90"}));
-    const folder_contents reversed =
-        render_into(work, "r", {"-q", "-r", "-l", "4", "-a", "90", in});
-    EXPECT_NE(forward, reversed);
-    EXPECT_EQ(reversed, render_into(work, "reverse", {"-q", "--reverse", "-l4", "-a90", in}));
+TEST(BatchCommandLine, MakesTheFramesOfTheRangeSpelledOrSaysInOneLineWhatIsWrong) {
+    const scratch_folder work, out;
+    const std::string in = write_inputs(work);
+    for (const command_row& row : command_rows) {
+        std::vector<std::string> args = row.args;
+        for (std::string& arg : args)
+            arg = arg == "IN" ? in : arg == "OUT" ? out.root() : arg;
+        const render_result made = run_render(args, {.terminal_columns = row.terminal_columns});
+        SCOPED_TRACE((row.args.empty() ? "" : row.args[0]) + " ... " + made.err);
+        ASSERT_EQ(made.status, row.layers ? EXIT_RENDERED : EXIT_USAGE);
+        if (!row.layers) {
+            EXPECT_TRUE(made.err.starts_with("korvel-render: "));
+            EXPECT_NE(made.err.find(row.said), std::string::npos);
+            EXPECT_TRUE(made.err.ends_with(" (see korvel-render --help)\n"));
+            EXPECT_EQ(std::count(made.err.begin(), made.err.end(), '\n'), 1);
+            EXPECT_TRUE(folder_names(out.root()).empty()) << "rendered after a usage error";
+            continue;
+        }
+        const auto last = std::min<std::int64_t>(row.last, INPUTS / row.layers);
+        std::vector<std::string> names;
+        std::string lines;
+        for (std::int32_t frame = row.first; frame <= last; ++frame) {
+            char name[16];
+            std::snprintf(name, sizeof name, "%03d.png", frame);
+            names.push_back(name);
+            EXPECT_TRUE(read_png_rgba(out.path(name)) == expected_frame(row, frame)) << name;
+            std::remove(out.path(name).c_str());
+            lines += "frame " + std::to_string(frame) + " rendered: " + out.path(name) + " (" +
+                     std::to_string(names.size()) + "/" + std::to_string(last - row.first + 1) +
+                     ")\n";
+        }
+        EXPECT_TRUE(folder_names(out.root()).empty()) << "more frames than " << names.size();
+        EXPECT_TRUE(row.said ? std::regex_match(made.err, std::regex(row.said))
+                             : made.err == lines);
+    }
 }
 
 } // namespace

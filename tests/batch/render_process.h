@@ -1,37 +1,48 @@
-// Running the built korvel-render binary as the user would: arguments, a working folder, its
-// standard output and error, its exit status.
+// Running the built korvel-render as a user would, with its standard error in a file or on a
+// terminal, and with a file size limit past which writes fail as on a full disk.
 #pragma once
 
-#include <string>
+#include "tests/support/scratch_folder.h"
+
 #include <sys/types.h>
+
+#include <chrono>
+#include <string>
 #include <vector>
 
 namespace korvel::test {
 
-// Statuses of a program ended by a signal: 1000 + the signal, apart from every exit status.
-inline constexpr int KILLED_BY_SIGNAL = 1000;
+inline constexpr int KILLED_BY = 1000; // the status of a run ended by signal s: KILLED_BY + s
 
-struct render_run {
-    int status = -1;
-    std::string out;
-    std::string err; // on a terminal: everything the terminal received
+struct run_options {
+    long file_size_limit = 0;
+    unsigned short terminal_columns = 0; // standard error on a terminal this wide, unless 0
 };
 
-// Runs korvel-render with args in the folder cwd ("" for the test's own) and waits for it.
-render_run run_render(const std::vector<std::string>& args, const std::string& cwd = {});
+struct render_result {
+    int status = -1;
+    std::string err; // on a terminal, everything it received
+};
 
-// Starts korvel-render with its standard error going to err_path and returns at once. A
-// file_size_limit above 0 caps every file the run writes at that many bytes, with writes beyond
-// failing as on a full disk instead of ending the process.
-pid_t start_render(const std::vector<std::string>& args, const std::string& cwd,
-                   const std::string& err_path, long file_size_limit = 0);
-// The exit status of a started run once it has ended.
-int wait_for_render(pid_t pid);
+// A run started at once, and killed if still running when it goes out of scope.
+class render_process {
+public:
+    explicit render_process(const std::vector<std::string>& args, const run_options& options = {});
+    ~render_process() { finish(std::chrono::seconds(0)); }
 
-// Runs korvel-render with its standard error going into a pipe that nobody reads any more.
-int run_render_into_closed_pipe(const std::vector<std::string>& args);
+    pid_t pid() const { return pid_; }
+    // Waits for the end, killing the run past the limit, and collects what it said.
+    render_result finish(std::chrono::seconds limit = std::chrono::seconds(120));
 
-// Runs korvel-render on a pseudo-terminal columns wide, as from an interactive shell.
-render_run run_render_on_terminal(const std::vector<std::string>& args, unsigned short columns);
+private:
+    scratch_folder logs_;
+    pid_t pid_ = -1;
+    int terminal_ = -1;
+};
+
+inline render_result run_render(const std::vector<std::string>& args,
+                                const run_options& options = {}) {
+    return render_process(args, options).finish();
+}
 
 } // namespace korvel::test

@@ -1,0 +1,95 @@
+// What work ahead of the frame being built may hold and hand over. Read-ahead and encoding share a
+// budget: read-ahead never passes it and gives way to a waiting encoder, which goes on at once when
+// the read-ahead holds nothing that waiting could free, else waits for it, but not for ever. A
+// layer decoded ahead is handed over only while its file is the one decoded.
+#include "engine/decode_cache.h"
+#include "engine/engine_runtime.h"
+#include "engine/work_allowance.h"
+#include "runtime/utf.h"
+#include "tests/engine/engine_fixture.h"
+#include "tests/support/test_png.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+namespace korvel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::int64_t BUDGET = 10;
+
+// For work of other threads that signals nothing a test could wait on.
+bool eventually(const std::function<bool()>& condition) {
+    for (const auto deadline = std::chrono::steady_clock::now() + 20s; !condition();) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+TEST(work_allowance, read_ahead_stays_within_the_budget_that_an_encoder_may_pass) {
+    work_allowance allowance(BUDGET);
+    EXPECT_TRUE(allowance.try_take_for_read_ahead(4));
+    EXPECT_TRUE(allowance.try_take_for_read_ahead(6));
+    EXPECT_FALSE(allowance.try_take_for_read_ahead(1));
+    allowance.give_back_read_ahead(BUDGET);
+    allowance.take_now(8); // a finished canvas, held already
+    const auto start = std::chrono::steady_clock::now();
+    allowance.take_for_encoder(3 * BUDGET, 20s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << "waited for nothing";
+    EXPECT_FALSE(allowance.try_take_for_read_ahead(1));
+    allowance.give_back(38);
+    EXPECT_TRUE(allowance.try_take_for_read_ahead(BUDGET));
+}
+
+TEST(work_allowance, an_encoder_waits_for_the_read_ahead_which_meanwhile_takes_no_more) {
+    work_allowance allowance(BUDGET);
+    ASSERT_TRUE(allowance.try_take_for_read_ahead(BUDGET));
+    std::atomic<bool> taken{false};
+    std::thread encoder([&] {
+        allowance.take_for_encoder(8, 60s);
+        taken = true;
+    });
+    // A waiting encoder shows itself by refusing the read-ahead even nothing.
+    EXPECT_TRUE(eventually([&] { return !allowance.try_take_for_read_ahead(0); }));
+    allowance.give_back_read_ahead(5);
+    EXPECT_FALSE(allowance.try_take_for_read_ahead(5)) << "freed bytes went to the read-ahead";
+    EXPECT_FALSE(taken) << "the encoder went on past the budget";
+    allowance.give_back_read_ahead(5);
+    encoder.join();
+    EXPECT_EQ(allowance.held(), 8);
+    // Held up by a read-ahead that is never taken, it goes on after its patience.
+    ASSERT_TRUE(allowance.try_take_for_read_ahead(2));
+    allowance.take_for_encoder(8, 50ms);
+    EXPECT_EQ(allowance.held(), 18);
+}
+
+TEST(decode_cache, a_file_replaced_after_decoding_ahead_is_left_for_the_caller) {
+    engine_runtime_start();
+    const scratch_folder in;
+    write_frames(in.root(), 2, 8, 6, true);
+    load_plan both;
+    both.folder = utf16_from_utf8(in.root() + "/");
+    both.current = {u"frame001.png", u"frame002.png"};
+    decode_cache cache(2);
+    cache.plan(both);
+    ASSERT_TRUE(eventually([&] { return cache.counters().decoded == 2; }));
+    ASSERT_TRUE(write_png(in.path("new.png"), pattern_image(8, 6, 9, true), true));
+    std::filesystem::rename(in.path("new.png"), in.path("frame002.png"));
+
+    std::int32_t depth = 0;
+    const image_handle_t unchanged = cache.take(both.folder + both.current[0], &depth);
+    EXPECT_NE(unchanged, 0u);
+    bitmap_delete(unchanged);
+    EXPECT_EQ(cache.take(both.folder + both.current[1], &depth), 0u);
+    EXPECT_EQ(cache.counters().stale, 1);
+    EXPECT_EQ(cache.counters().entries, 0);
+}
+
+} // namespace
+} // namespace korvel::test
