@@ -4,8 +4,8 @@
 
 #include "batch/batch_options.h"
 #include "batch/batch_scan.h"
-#include "engine/render_host.h"
 #include "batch/terminal_progress.h"
+#include "engine/render_host.h"
 
 #include <atomic>
 

@@ -2,9 +2,9 @@
 // enumeration 0 and the layer images while the scan runs.
 #include "batch/batch_scan.h"
 
-#include "image/image_release.h"
 #include "image/codec.h"
 #include "image/image.h"
+#include "image/image_release.h"
 #include "runtime/directory.h"
 #include "runtime/strings.h"
 

@@ -1,8 +1,8 @@
 // Starting the render job's subsystems once per process.
 #include "engine/engine_runtime.h"
 
-#include "engine/block_reuse.h"
 #include "drawing/draw.h"
+#include "engine/block_reuse.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/png_codec.h"

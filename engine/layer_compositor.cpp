@@ -2,10 +2,10 @@
 // thread: handing them out costs more than it saves.
 #include "engine/layer_compositor.h"
 
-#include "engine/pool_task.h"
-#include "engine/render_stats.h"
 #include "drawing/blit_plan.h"
 #include "drawing/draw.h"
+#include "engine/pool_task.h"
+#include "engine/render_stats.h"
 
 #include <oneapi/tbb/task_arena.h>
 

@@ -28,8 +28,7 @@ opacity_ramp opacity_ramp_start(std::int64_t alpha_levels, std::int64_t layers) 
 }
 
 std::int32_t opacity_ramp_next(opacity_ramp* ramp) {
-    const std::int32_t opacity =
-        ramp->first ? 255 : saturate_to_int32(round_float(ramp->alpha, 2));
+    const std::int32_t opacity = ramp->first ? 255 : saturate_to_int32(round_float(ramp->alpha, 2));
     ramp->alpha = ramp->alpha - ramp->step;
     ramp->first = false;
     return opacity;

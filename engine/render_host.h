@@ -45,8 +45,7 @@ struct render_host_ops {
     // Frame number frame (from 1) is composed and handed over for saving to path; percent is the
     // job's progress. Saving may still be under way: the job ends only after every frame handed
     // over is complete on disk (or has failed, which is reported through fail).
-    void (*frame_saved)(void* host, std::int32_t frame, std::int32_t percent,
-                        const char16_t* path);
+    void (*frame_saved)(void* host, std::int32_t frame, std::int32_t percent, const char16_t* path);
     // The job is over; completed is 1 when it ran to its end without failure or cancel.
     void (*job_end)(void* host, std::int32_t completed);
 };

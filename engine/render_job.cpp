@@ -9,19 +9,19 @@
 // in every way it can end, each frame handed over is complete on disk.
 #include "engine/render_job.h"
 
+#include "drawing/draw.h"
 #include "engine/block_reuse.h"
 #include "engine/decode_cache.h"
 #include "engine/engine_limits.h"
 #include "engine/frame_saver.h"
-#include "image/image_release.h"
 #include "engine/layer_compositor.h"
 #include "engine/layer_opacity.h"
 #include "engine/load_plan.h"
 #include "engine/render_stats.h"
 #include "engine/stale_parts.h"
-#include "drawing/draw.h"
 #include "image/codec.h"
 #include "image/image.h"
+#include "image/image_release.h"
 #include "runtime/directory.h"
 #include "runtime/numeric.h"
 #include "runtime/strings.h"
@@ -287,8 +287,8 @@ outcome save_frame(job& j) {
     }
     std::int64_t layers = 0;
     if (!read_layers(j, &layers)) return outcome::stop;
-    j.host->ops->frame_saved(j.host->state, j.frame,
-                             job_progress(total_images(j), layers, j.frame), path.c_str());
+    j.host->ops->frame_saved(j.host->state, j.frame, job_progress(total_images(j), layers, j.frame),
+                             path.c_str());
     return outcome::go_on;
 }
 

@@ -2,10 +2,9 @@
 // once, so it never touches the enumeration the job is walking.
 #include "window/input_scan.h"
 
-#include "image/image_release.h"
-#include "window/program_state.h"
 #include "image/codec.h"
 #include "image/image.h"
+#include "image/image_release.h"
 #include "runtime/directory.h"
 #include "runtime/files.h"
 #include "runtime/prefs.h"
@@ -13,6 +12,7 @@
 #include "ui/gadget.h"
 #include "ui/requester.h"
 #include "ui/statusbar.h"
+#include "window/program_state.h"
 
 namespace korvel {
 
@@ -36,7 +36,8 @@ void choose_input_folder() {
 std::int32_t count_entries(std::int32_t at) {
     std::int32_t count = 0;
     dir_examine(INPUT_FOLDER_ENUMERATION, program.input_folder, u"*.png");
-    while (dir_next_entry(INPUT_FOLDER_ENUMERATION)) ++count;
+    while (dir_next_entry(INPUT_FOLDER_ENUMERATION))
+        ++count;
     dir_entry_name(INPUT_FOLDER_ENUMERATION, at);
     return count;
 }

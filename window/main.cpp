@@ -1,4 +1,6 @@
 // Korvel's window program.
 #include "window/startup.h"
 
-int main() { korvel::korvel_run(); }
+int main() {
+    korvel::korvel_run();
+}

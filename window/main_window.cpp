@@ -2,8 +2,6 @@
 // with the event loop that starts renders and runs the input scan.
 #include "window/main_window.h"
 
-#include "window/input_scan.h"
-#include "window/program_state.h"
 #include "image/image.h"
 #include "runtime/numeric.h"
 #include "runtime/strings.h"
@@ -13,6 +11,8 @@
 #include "ui/requester.h"
 #include "ui/statusbar.h"
 #include "ui/window.h"
+#include "window/input_scan.h"
+#include "window/program_state.h"
 
 namespace korvel {
 
@@ -74,10 +74,17 @@ void start_button_clicked() {
 
 void dispatch_gadget(obj_number gadget) {
     switch (gadget) {
-    case GADGET_INPUT_CHOOSE: input_scan(); break;
-    case GADGET_OUTPUT_CHOOSE: choose_output_folder(); break;
-    case GADGET_START: start_button_clicked(); break;
-    default: break;
+    case GADGET_INPUT_CHOOSE:
+        input_scan();
+        break;
+    case GADGET_OUTPUT_CHOOSE:
+        choose_output_folder();
+        break;
+    case GADGET_START:
+        start_button_clicked();
+        break;
+    default:
+        break;
     }
 }
 

@@ -3,7 +3,6 @@
 // reporting through the window, the status bar and requesters.
 #include "window/render_worker.h"
 
-#include "window/program_state.h"
 #include "engine/render_job.h"
 #include "image/image.h"
 #include "runtime/prefs.h"
@@ -13,6 +12,7 @@
 #include "ui/requester.h"
 #include "ui/statusbar.h"
 #include "ui/window.h"
+#include "window/program_state.h"
 
 #include <limits>
 #include <string>
@@ -68,7 +68,9 @@ void record_name(void*, std::int64_t key, const char16_t* name) {
     ws_restore(at);
 }
 
-void close_job(void*) { pref_close(); }
+void close_job(void*) {
+    pref_close();
+}
 
 void every_frame(void*, std::int32_t* first, std::int32_t* last) {
     *first = 1;
@@ -91,10 +93,18 @@ std::int64_t gadget_number(obj_number gadget) {
     return value;
 }
 
-std::int64_t layers_per_frame(void*) { return gadget_number(GADGET_LAYERS); }
-std::int64_t alpha_levels(void*) { return gadget_number(GADGET_ALPHA); }
-std::int32_t reverse(void*) { return gadget_get_state(GADGET_REVERSE) != 0; }
-std::int32_t cancel_requested(void*) { return gadget_get_state(GADGET_START) == 0; }
+std::int64_t layers_per_frame(void*) {
+    return gadget_number(GADGET_LAYERS);
+}
+std::int64_t alpha_levels(void*) {
+    return gadget_number(GADGET_ALPHA);
+}
+std::int32_t reverse(void*) {
+    return gadget_get_state(GADGET_REVERSE) != 0;
+}
+std::int32_t cancel_requested(void*) {
+    return gadget_get_state(GADGET_START) == 0;
+}
 
 std::int32_t confirm_cancel(void*) {
     if (request_message(u"Quit?", u"Are you sure you want to quit?.", MESSAGE_YES_NO) ==

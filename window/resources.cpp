@@ -18,8 +18,12 @@ KORVEL_EMBEDDED(icon_128)
 KORVEL_EMBEDDED(icon_256)
 #undef KORVEL_EMBEDDED
 
-embedded_file resource_button_up() { return {embedded_button_render, embedded_button_render_size}; }
-embedded_file resource_button_down() { return {embedded_button_quit, embedded_button_quit_size}; }
+embedded_file resource_button_up() {
+    return {embedded_button_render, embedded_button_render_size};
+}
+embedded_file resource_button_down() {
+    return {embedded_button_quit, embedded_button_quit_size};
+}
 
 embedded_file resource_icon(int index) {
     static const embedded_file icons[RESOURCE_ICON_COUNT] = {

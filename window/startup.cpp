@@ -2,11 +2,6 @@
 #include "window/startup.h"
 
 #include "engine/engine_runtime.h"
-#include "window/job_folder_claim.h"
-#include "window/main_window.h"
-#include "window/program_state.h"
-#include "window/render_worker.h"
-#include "window/resources.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "runtime/files.h"
@@ -15,6 +10,11 @@
 #include "ui/desktop.h"
 #include "ui/requester.h"
 #include "ui/toolkit.h"
+#include "window/job_folder_claim.h"
+#include "window/main_window.h"
+#include "window/program_state.h"
+#include "window/render_worker.h"
+#include "window/resources.h"
 
 #include <cstdio>
 #include <unistd.h>
