@@ -12,4 +12,8 @@ namespace korvel {
 // without these locks never report a conflict.
 bool markers_claim(int fd, std::uint32_t access, std::uint32_t share);
 
+// Off, every claim succeeds as on a file system without these locks, leaving the in-process
+// registry as the only guard; for checking that guard on its own. On by default.
+void markers_set_enabled(bool enabled);
+
 } // namespace korvel

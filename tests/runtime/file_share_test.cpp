@@ -2,6 +2,7 @@
 // as the input scan sees it, under another name of the same file too, and from another process.
 #include "runtime/file_share.h"
 #include "runtime/files.h"
+#include "runtime/share_markers.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,18 @@ TEST_F(FileShare, SecondOpenIsAllowedOnlyWhenBothSidesShareWhatTheOtherUses) {
     ASSERT_EQ(mkfifo(folder_.path("pipe").c_str(), 0600), 0);
     for (const char* leaf : {"missing", "", "pipe"}) // only regular files; the pipe must not hang
         EXPECT_EQ(file_open_read(0, folder_.name(leaf).c_str()), 0) << leaf;
+}
+
+// Some network and FUSE file systems have no open file description locks: the registry of this
+// process's handles must refuse the same opens by itself.
+TEST_F(FileShare, TheRegistryAloneRefusesTheScanWithoutLockMarkers) {
+    markers_set_enabled(false);
+    const int job = open_job(READ_WRITE, SHARE_READ);
+    EXPECT_LT(open_job(READ_WRITE, SHARE_READ), 0);
+    expect_scan(false);
+    shared_close(job);
+    expect_scan(true);
+    markers_set_enabled(true);
 }
 
 // The child holds the job file until it is killed: its end must release the hold.
