@@ -14,6 +14,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <sys/stat.h>
 #include <thread>
 
 namespace korvel::test {
@@ -69,26 +70,38 @@ TEST(work_allowance, an_encoder_waits_for_the_read_ahead_which_meanwhile_takes_n
     EXPECT_EQ(allowance.held(), 18);
 }
 
-TEST(decode_cache, a_file_replaced_after_decoding_ahead_is_left_for_the_caller) {
+// Replaced by a rename, the file gets a new inode; rewritten in place (an editor saving over it,
+// `cp new.png frame.png`) it keeps its inode, and only its size and time tell the change.
+TEST(decode_cache, a_file_replaced_or_rewritten_after_decoding_ahead_is_left_for_the_caller) {
     engine_runtime_start();
-    const scratch_folder in;
-    write_frames(in.root(), 2, 8, 6, true);
-    load_plan both;
-    both.folder = utf16_from_utf8(in.root() + "/");
-    both.current = {u"frame001.png", u"frame002.png"};
-    decode_cache cache(2);
-    cache.plan(both);
-    ASSERT_TRUE(eventually([&] { return cache.counters().decoded == 2; }));
-    ASSERT_TRUE(write_png(in.path("new.png"), pattern_image(8, 6, 9, true), true));
-    std::filesystem::rename(in.path("new.png"), in.path("frame002.png"));
+    for (const bool in_place : {false, true}) {
+        const scratch_folder in;
+        write_frames(in.root(), 2, 8, 6, true);
+        load_plan both;
+        both.folder = utf16_from_utf8(in.root() + "/");
+        both.current = {u"frame001.png", u"frame002.png"};
+        decode_cache cache(2);
+        cache.plan(both);
+        ASSERT_TRUE(eventually([&] { return cache.counters().decoded == 2; }));
+        ASSERT_TRUE(write_png(in.path("new.png"), pattern_image(8, 7, 9, true), true));
+        struct stat before {
+        }, after{};
+        stat(in.path("frame002.png").c_str(), &before);
+        if (in_place)
+            in.write("frame002.png", read_file(in.path("new.png")));
+        else
+            std::filesystem::rename(in.path("new.png"), in.path("frame002.png"));
+        stat(in.path("frame002.png").c_str(), &after);
+        ASSERT_EQ(before.st_ino == after.st_ino, in_place);
 
-    std::int32_t depth = 0;
-    const image_handle_t unchanged = cache.take(both.folder + both.current[0], &depth);
-    EXPECT_NE(unchanged, 0u);
-    bitmap_delete(unchanged);
-    EXPECT_EQ(cache.take(both.folder + both.current[1], &depth), 0u);
-    EXPECT_EQ(cache.counters().stale, 1);
-    EXPECT_EQ(cache.counters().entries, 0);
+        std::int32_t depth = 0;
+        const image_handle_t unchanged = cache.take(both.folder + both.current[0], &depth);
+        EXPECT_NE(unchanged, 0u);
+        bitmap_delete(unchanged);
+        EXPECT_EQ(cache.take(both.folder + both.current[1], &depth), 0u) << in_place;
+        EXPECT_EQ(cache.counters().stale, 1);
+        EXPECT_EQ(cache.counters().entries, 0);
+    }
 }
 
 } // namespace
