@@ -6,6 +6,7 @@
 // it left. Folders as users have them render, or end with one clear line before any frame.
 #include "batch/batch_render.h"
 #include "tests/batch/render_process.h"
+#include "tests/support/png_file_damage.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/test_png.h"
 
@@ -31,34 +32,47 @@ using namespace std::chrono_literals;
 
 // What is wrong with a render of eight inputs before it starts, and what befalls it while it waits
 // for input 3; what happens to an input happens to the seventh.
-enum class before { nothing, full_disk, no_picture, folder, dangling_link, odd_names, no_output };
+enum class before {
+    nothing,
+    full_disk,
+    no_picture,
+    huge,
+    folder,
+    dangling_link,
+    odd_names,
+    no_output
+};
 enum class midway { nothing, output_gone, deleted, cut_short, sigint, sigterm };
 
 struct trouble_row {
     const char* name;
     const char* layers;
     int frames_left; // -1: some, not all
-    // The last line of standard error after "korvel-render: ", if any is expected; "{in}" and
-    // "{out}" stand for the folders, "{left}" for the number of frames left.
+    // The last line of standard error after "korvel-render: ", if any is expected, with the cause
+    // after the window's text; "{in}" and "{out}" stand for the folders, "{left}" for the number
+    // of frames left.
     std::string last_line;
     before wrong = before::nothing;
     midway event = midway::nothing;
     int status = EXIT_RENDER_FAILED;
 };
 
-const char* const LOAD_SEVENTH = "Unable to load, {in}/frame007.png";
+const std::string LOAD_SEVENTH = "Unable to load, {in}/frame007.png: ";
 const char* const STOPPED = "stopped after saving {left} of 8 frames";
 
 // The three noise inputs last are larger and give the canvas its size: a frame of the others is
 // about 12 KB, one of noise 49. While the render waits for input 3 with L = 2, frame 1 is handed
 // over; with L = 4, none. A signal is seen at the next check, or later under the thread checker.
 const trouble_row faults[] = {
-    {"a full disk", "1", 5, "Unable to save, {out}/6.png", before::full_disk},
-    {"a layer that is no picture", "2", 3, LOAD_SEVENTH, before::no_picture},
-    {"the output folder taken away", "4", 0, "Unable to save, {out}/1.png", before::nothing,
+    {"a full disk", "1", 5, "Unable to save, {out}/6.png: File too large", before::full_disk},
+    {"a layer that is no picture", "2", 3, LOAD_SEVENTH + "not a PNG file", before::no_picture},
+    {"a layer too large", "2", 3, LOAD_SEVENTH + "larger than the 1 GiB pixel limit", before::huge},
+    {"the output folder taken away", "4", 0,
+     "Unable to save, {out}/1.png: No such file or directory", before::nothing,
      midway::output_gone},
-    {"a layer deleted", "2", 3, LOAD_SEVENTH, before::nothing, midway::deleted},
-    {"a layer cut short", "2", 3, LOAD_SEVENTH, before::nothing, midway::cut_short},
+    {"a layer deleted", "2", 3, LOAD_SEVENTH + "No such file or directory", before::nothing,
+     midway::deleted},
+    {"a layer cut short", "2", 3, LOAD_SEVENTH + "cut short", before::nothing, midway::cut_short},
     {"Ctrl+C", "1", -1, STOPPED, before::nothing, midway::sigint, EXIT_SIGNAL_BASE + SIGINT},
     {"SIGTERM", "1", -1, STOPPED, before::nothing, midway::sigterm, EXIT_SIGNAL_BASE + SIGTERM},
 };
@@ -66,8 +80,9 @@ const trouble_row faults[] = {
 const trouble_row hostile_folders[] = {
     {"spaces, accents, astral characters and bytes that are no UTF-8", "2", 4, "",
      before::odd_names, midway::nothing, EXIT_RENDERED},
-    {"a folder named like a frame", "2", 3, LOAD_SEVENTH, before::folder},
-    {"a dangling link named like a frame", "2", 3, LOAD_SEVENTH, before::dangling_link},
+    {"a folder named like a frame", "2", 3, LOAD_SEVENTH + "Is a directory", before::folder},
+    {"a dangling link named like a frame", "2", 3, LOAD_SEVENTH + "No such file or directory",
+     before::dangling_link},
     {"no output folder", "2", 0,
      "Unable to use the output folder, {out}/: No such file or directory", before::no_output},
 };
@@ -82,6 +97,7 @@ void write_inputs(const std::string& folder) {
 void prepare(before wrong, std::string& in, std::string& out) {
     const std::string seventh = in + "/frame007.png", elsewhere = in + "/../elsewhere";
     if (wrong == before::no_picture) std::ofstream(seventh) << "not a picture";
+    if (wrong == before::huge) claim_picture_size(seventh, 32767, 32767);
     if (wrong == before::folder || wrong == before::dangling_link) fs::remove(seventh);
     if (wrong == before::folder) fs::create_directory(seventh);
     if (wrong == before::dangling_link) fs::create_symlink(elsewhere, seventh);
@@ -215,6 +231,39 @@ TEST(BatchKill, EveryFrameLeftBySigkillIsWholeAndARerunLeavesOnlyFrames) {
     EXPECT_GE(kills, 5) << "too few renders were killed mid-way";
     ASSERT_EQ(run_render({"-q", "-l", "1", in, out}).status, EXIT_RENDERED);
     EXPECT_TRUE(contents(out) == reference) << "a completed rerun leaves only the frames";
+}
+
+// Two local slots of GNU Parallel, or two ranges started by hand: the second render clears the
+// temporary files of dead renders only, so the first, stopped while a frame of its is being
+// written, still completes.
+TEST(BatchShared, TwoRendersIntoOneFolderAtOnceGiveTheFramesOfOne) {
+    const scratch_folder work;
+    const std::string in = work.make_folder("in"), out = work.make_folder("out");
+    for (std::uint32_t i = 1; i <= 8; ++i)
+        write_png(in + "/frame00" + std::to_string(i) + ".png", noise_image(1024, 768, i), true);
+    ASSERT_EQ(run_render({"-q", "-l", "2", in, work.make_folder("reference")}).status,
+              EXIT_RENDERED);
+    render_process first({"-q", "-l", "2", "--frames", "1-2", in, out});
+    const auto part_written = [&] {
+        const auto names = folder_names(out);
+        return std::any_of(names.begin(), names.end(),
+                           [](const std::string& name) { return name.ends_with(".part"); });
+    };
+    bool stopped = false;
+    for (const auto deadline = std::chrono::steady_clock::now() + 60s;
+         !stopped && std::chrono::steady_clock::now() < deadline;) {
+        std::this_thread::sleep_for(1ms);
+        if (!part_written() || kill(first.pid(), SIGSTOP) != 0) continue;
+        int state = 0;
+        waitpid(first.pid(), &state, WUNTRACED);
+        stopped = part_written() || kill(first.pid(), SIGCONT) != 0;
+    }
+    ASSERT_TRUE(stopped) << "the first render was not caught writing a frame";
+    EXPECT_EQ(run_render({"-q", "-l", "2", "--frames", "3-4", in, out}).status, EXIT_RENDERED);
+    kill(first.pid(), SIGCONT);
+    const render_result result = first.finish();
+    EXPECT_EQ(result.status, EXIT_RENDERED) << result.err;
+    EXPECT_TRUE(contents(out) == contents(work.path("reference")));
 }
 
 } // namespace
