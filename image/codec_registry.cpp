@@ -2,6 +2,8 @@
 // that drive a registered decoder over a file or memory.
 #include "image/codec.h"
 
+#include "image/load_problem.h"
+#include "image/pixel_budget.h"
 #include "runtime/thread_data.h"
 #include "runtime/utf.h"
 
@@ -123,6 +125,10 @@ image_handle_t decode_to_bitmap() {
         handle = bitmap_create(context->width, context->height, context->bitmap_depth);
     }
     bitmap* target = bitmap_get(handle);
+    if (target == nullptr)
+        load_problem_note(pixel_memory_allowed(std::int64_t{context->width} * 4, context->height)
+                              ? "out of memory"
+                              : "larger than the 1 GiB pixel limit");
     // A source that fails part-way is refused: a half-copied frame would otherwise pass for a
     // whole one, its missing rows transparent black, and spoil every frame drawn from it.
     if (target != nullptr &&

@@ -3,6 +3,7 @@
 //
 // libpng reports errors with longjmp, so no function here that libpng can jump over holds an
 // object with a destructor; all state lives in the decode context.
+#include "image/load_problem.h"
 #include "image/png_codec.h"
 #include "image/png_read_state.h"
 #include "image/png_rows.h"
@@ -125,6 +126,7 @@ std::int32_t png_probe(decode_context* context) {
                                           bounded_malloc, plain_free);
     if (state->png == nullptr) return 0;
     if (setjmp(png_jmpbuf(state->png))) {
+        load_problem_note("damaged");
         png_close(context);
         return 0;
     }
@@ -159,7 +161,11 @@ void read_rows(decode_context* context, std::uint8_t* pixels, std::int32_t strid
 std::int32_t png_decode(decode_context* context, std::uint8_t* pixels, std::int32_t stride,
                         std::uint32_t row_flags) {
     png_read_state* state = png_read_state_of(context);
-    if (setjmp(png_jmpbuf(state->png))) return state->picture_complete ? 1 : 0;
+    if (setjmp(png_jmpbuf(state->png))) {
+        if (state->picture_complete) return 1;
+        load_problem_note("damaged");
+        return 0;
+    }
     read_rows(context, pixels, stride, row_flags);
     return 1;
 }
