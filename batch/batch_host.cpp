@@ -102,8 +102,10 @@ std::int32_t confirm_cancel(void*) {
     return 1;
 }
 
-void fail(void* host, const char16_t*, const char16_t* text) {
-    report_failure(job_of(host), utf8_from_utf16(text));
+// The cause goes after the text, so that a user of the command line knows what to mend.
+void fail(void* host, const char16_t*, const char16_t* text, const char* reason) {
+    const std::string cause = reason && *reason ? std::string(": ") + reason : std::string();
+    report_failure(job_of(host), utf8_from_utf16(text) + cause);
 }
 
 void frame_saved(void* host, std::int32_t frame, std::int32_t, const char16_t* path) {

@@ -5,9 +5,10 @@
 #include "engine/frame_file.h"
 
 #include "engine/stale_parts.h"
-#include "image/codec.h"
 #include "image/png_codec.h"
 #include "runtime/files.h"
+
+#include <cerrno>
 
 namespace korvel {
 
@@ -19,23 +20,22 @@ std::u16string frame_part_name(const char16_t* path) {
     return name;
 }
 
-std::int32_t frame_file_save(obj_number n, const char16_t* path) {
-    const std::u16string part = frame_part_name(path);
-    if (image_save(n, part.c_str(), ENCODER_PNG, 32)) return frame_part_commit(part.c_str(), path);
-    file_delete(part.c_str());
+// Removes what a failed write or rename left, keeping errno as the failure set it.
+std::int32_t remove_part(const char16_t* part) {
+    const int cause = errno;
+    file_delete(part);
+    errno = cause;
     return 0;
 }
 
 std::int32_t frame_part_write(image_handle_t canvas, const char16_t* part) {
-    if (png_encode_releasing(canvas, part)) return 1;
-    file_delete(part);
-    return 0;
+    errno = 0;
+    return png_encode_releasing(canvas, part) ? 1 : remove_part(part);
 }
 
 std::int32_t frame_part_commit(const char16_t* part, const char16_t* path) {
-    if (file_rename(part, path)) return 1;
-    file_delete(part);
-    return 0;
+    errno = 0;
+    return file_rename(part, path) ? 1 : remove_part(part);
 }
 
 } // namespace korvel

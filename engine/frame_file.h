@@ -3,28 +3,24 @@
 #pragma once
 
 #include "image/bitmap.h"
-#include "runtime/object_table.h"
 
 #include <cstdint>
 #include <string>
 
 namespace korvel {
 
-// Saves image n as a PNG under a temporary name beside path and renames it to path once complete,
-// replacing an older file of that name. A failed save removes the temporary file and leaves path
-// as it was. Non-zero on success.
-std::int32_t frame_file_save(obj_number n, const char16_t* path);
-
-// The same in two steps, for a canvas that is no numbered image and may be written on another
+// A frame is saved in steps, for a canvas that is no numbered image and may be written on another
 // thread: the temporary name that the frame for path is written under, ...
 std::u16string frame_part_name(const char16_t* path);
 
-// ... the writing of the 32-bit bitmap as an RGBA PNG to part; a failed write removes part.
-// Non-zero on success. The bitmap is freed, as soon as its rows are copied out for compressing.
+// ... the writing of the 32-bit bitmap as an RGBA PNG to part; a failed write removes part, and
+// errno then tells why when the system said (0 when it did not). Non-zero on success. The bitmap is
+// freed, as soon as its rows are copied out for compressing.
 std::int32_t frame_part_write(image_handle_t canvas, const char16_t* part);
 
 // ... and the renaming, which gives the written part its final name path, replacing an older file
-// of that name; on failure part is removed and path left as it was. Non-zero on success.
+// of that name; on failure part is removed, path left as it was and errno tells why. Non-zero on
+// success.
 std::int32_t frame_part_commit(const char16_t* part, const char16_t* path);
 
 } // namespace korvel

@@ -8,8 +8,11 @@
 #include "runtime/files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 namespace korvel {
 namespace {
@@ -19,30 +22,66 @@ namespace {
 // input, the frame is saved anyway.
 constexpr std::chrono::milliseconds ENCODER_PATIENCE{200};
 
+// The savers alive, for closing them all at exit. Never destroyed: a render may still be running
+// while the process ends.
+struct saver_registry {
+    std::mutex lock;
+    std::vector<frame_saver*> savers;
+};
+
+saver_registry& registry() {
+    static saver_registry* const instance = new saver_registry;
+    return *instance;
+}
+
 } // namespace
 
 frame_saver::frame_saver(std::int32_t in_flight, work_allowance* allowance,
                          std::int64_t canvas_bytes, std::int64_t workspace_bytes)
     : limit_(static_cast<std::size_t>(std::max(in_flight, 0))), allowance_(allowance),
-      canvas_bytes_(canvas_bytes), workspace_bytes_(workspace_bytes) {}
+      canvas_bytes_(canvas_bytes), workspace_bytes_(workspace_bytes) {
+    std::lock_guard guard(registry().lock);
+    registry().savers.push_back(this);
+}
 
 frame_saver::~frame_saver() {
+    {
+        std::lock_guard guard(registry().lock);
+        std::erase(registry().savers, this);
+    }
     finish();
     pool_.wait();
 }
 
-std::int32_t frame_saver::hand_over(image_handle_t canvas, const std::u16string& path) {
-    if (failed()) {
-        bitmap_delete(canvas);
-        return 0;
+void frame_savers_close_all() {
+    std::lock_guard guard(registry().lock);
+    for (frame_saver* saver : registry().savers)
+        saver->close();
+}
+
+void frame_saver::close() {
+    {
+        std::lock_guard guard(lock_);
+        closed_.store(true, std::memory_order_release);
     }
+    finish();
+}
+
+std::int32_t frame_saver::hand_over(image_handle_t canvas, const std::u16string& path,
+                                    frame_named on_named) {
     auto work = std::make_shared<frame>();
     work->path = path;
     work->part = frame_part_name(path.c_str());
-    work->canvas = canvas;
-    take_allowance(*work, canvas_bytes_, false);
+    work->on_named = std::move(on_named);
     {
+        // Under the lock, so that a close that has returned has seen every frame it must finish.
         std::lock_guard guard(lock_);
+        if (failed() || closed()) {
+            bitmap_delete(canvas);
+            return 0;
+        }
+        work->canvas = canvas;
+        take_allowance(*work, canvas_bytes_, false);
         frames_.push_back(work);
     }
     try {
@@ -61,6 +100,12 @@ void frame_saver::finish() {
 std::u16string frame_saver::failed_path() const {
     std::lock_guard guard(lock_);
     return failed_path_;
+}
+
+const char* frame_saver::failed_reason() const {
+    std::lock_guard guard(lock_);
+    const char* text = failed_errno_ ? strerrordesc_np(failed_errno_) : nullptr;
+    return text ? text : "";
 }
 
 // Encodes queued frames on this thread, oldest first, rather than wait for a pool thread that
@@ -121,8 +166,10 @@ void frame_saver::encode(const frame_ptr& work) {
     try {
         stage_timer timer(render_stage::encode);
         written = frame_part_write(canvas, work->part.c_str()) != 0;
+        work->error = written ? 0 : errno;
     } catch (...) {
         written = false;
+        work->error = ENOMEM;
     }
     if (allowance_) allowance_->give_back(work->allowance_held);
     {
@@ -149,20 +196,27 @@ void frame_saver::name_finished_frames() {
             if (failed())
                 file_delete(oldest.part.c_str());
             else if (frame_part_commit(oldest.part.c_str(), oldest.path.c_str()))
-                render_stats_count_frame();
+                frame_named_now(oldest);
             else
-                note_failure(oldest.path);
+                note_failure(oldest.path, errno);
         } else if (oldest.state == frame_state::not_written) {
-            note_failure(oldest.path);
+            note_failure(oldest.path, oldest.error);
         }
         oldest.state = frame_state::given_up;
         frames_.pop_front();
     }
 }
 
-void frame_saver::note_failure(const std::u16string& path) {
+void frame_saver::frame_named_now(const frame& named) {
+    render_stats_count_frame();
+    // After a close the process is ending and nobody is left to tell.
+    if (named.on_named && !closed()) named.on_named();
+}
+
+void frame_saver::note_failure(const std::u16string& path, int error) {
     if (failed()) return;
     failed_path_ = path;
+    failed_errno_ = error;
     failed_.store(true, std::memory_order_release);
 }
 

@@ -17,11 +17,16 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
 namespace korvel {
+
+// Told when a frame is complete under its final name, in the order the frames were handed over,
+// on whichever thread gave it that name, with the saver's lock held.
+using frame_named = std::function<void()>;
 
 class frame_saver {
 public:
@@ -36,16 +41,23 @@ public:
     frame_saver& operator=(const frame_saver&) = delete;
 
     // Takes the bitmap (32-bit canvas) to be saved as a PNG under path, first waiting while the
-    // limit of frames in flight is reached. 0, with the bitmap freed, once a frame has failed.
-    std::int32_t hand_over(image_handle_t canvas, const std::u16string& path);
+    // limit of frames in flight is reached. 0, with the bitmap freed, once a frame has failed or
+    // the saver is closed.
+    std::int32_t hand_over(image_handle_t canvas, const std::u16string& path,
+                           frame_named on_named = {});
 
     // Waits until every frame handed over is complete under its name, or given up after a
     // failure.
     void finish();
 
-    // Non-zero once a frame could not be saved; failed_path is then the first such frame's path.
+    // Non-zero once a frame could not be saved; failed_path is then the first such frame's path
+    // and failed_reason the system's word for why ("No space left on device"), or "".
     std::int32_t failed() const { return failed_.load(std::memory_order_acquire) ? 1 : 0; }
     std::u16string failed_path() const;
+    const char* failed_reason() const;
+
+    // Non-zero once the process has given the saver up (see frame_savers_close_all).
+    std::int32_t closed() const { return closed_.load(std::memory_order_acquire) ? 1 : 0; }
 
 private:
     enum class frame_state { queued, encoding, written, not_written, given_up };
@@ -55,6 +67,8 @@ private:
         image_handle_t canvas = 0;
         frame_state state = frame_state::queued;
         std::int64_t allowance_held = 0;
+        frame_named on_named;
+        int error = 0; // errno when it was not written
     };
     using frame_ptr = std::shared_ptr<frame>;
 
@@ -63,7 +77,10 @@ private:
     void encode(const frame_ptr& work);
     void take_allowance(frame& work, std::int64_t bytes, bool may_wait);
     void name_finished_frames();
-    void note_failure(const std::u16string& path);
+    void frame_named_now(const frame& named);
+    void note_failure(const std::u16string& path, int error);
+    void close();
+    friend void frame_savers_close_all();
 
     const std::size_t limit_;
     work_allowance* const allowance_;
@@ -74,7 +91,14 @@ private:
     std::deque<frame_ptr> frames_; // handed over and not yet named or given up, oldest first
     std::atomic<bool> failed_{false};
     std::u16string failed_path_;
+    int failed_errno_ = 0;
+    std::atomic<bool> closed_{false};
     tbb::task_group pool_;
 };
+
+// For a process that is about to exit during a render: every saver takes no more frames and tells
+// of none, and the frames already handed over are completed (or their temporary files removed)
+// before this returns, so that what the user was shown is on disk and nothing torn is left.
+void frame_savers_close_all();
 
 } // namespace korvel

@@ -40,11 +40,13 @@ struct render_host_ops {
     std::int32_t (*confirm_cancel)(void* host);
 
     // A failure that ends the job: the host tells the user and returns to idle, so that the job's
-    // end reports no completion.
-    void (*fail)(void* host, const char16_t* title, const char16_t* text);
-    // Frame number frame (from 1) is composed and handed over for saving to path; percent is the
-    // job's progress. Saving may still be under way: the job ends only after every frame handed
-    // over is complete on disk (or has failed, which is reported through fail).
+    // end reports no completion. reason is the cause in the system's words (UTF-8: "cut short",
+    // "No space left on device"), "" when none is known; the window's texts leave it out.
+    void (*fail)(void* host, const char16_t* title, const char16_t* text, const char* reason);
+    // Frame number frame (from 1) is complete on disk under path; percent is the job's progress as
+    // of the moment the frame was handed over for saving. Told in frame order, but possibly from a
+    // thread of the saver instead of the job's, while the job builds a later frame; every frame
+    // is told before job_end.
     void (*frame_saved)(void* host, std::int32_t frame, std::int32_t percent, const char16_t* path);
     // The job is over; completed is 1 when it ran to its end without failure or cancel.
     void (*job_end)(void* host, std::int32_t completed);

@@ -22,6 +22,7 @@
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/image_release.h"
+#include "image/load_problem.h"
 #include "runtime/directory.h"
 #include "runtime/numeric.h"
 #include "runtime/strings.h"
@@ -88,30 +89,25 @@ bool saving_failed(job& j) {
 }
 
 // A frame handed over earlier could not be saved: the job ends with that failure, as it would have
-// ended at that frame had it waited for each frame to be written.
+// ended at that frame had it waited for each frame to be written. A saver closed because the
+// process is ending has failed nothing, and there is nobody left to tell.
 void end_with_save_failure(job& j) {
     end_drawing(j);
     j.saver.finish();
     j.ended = true;
-    if (j.save_failure_told) return;
+    if (j.save_failure_told || !j.saver.failed()) return;
     j.save_failure_told = true;
     const std::u16string text = std::u16string(JOB_UNABLE_TO_SAVE) + j.saver.failed_path();
-    j.host->ops->fail(j.host->state, JOB_TITLE_ERROR, text.c_str());
+    j.host->ops->fail(j.host->state, JOB_TITLE_ERROR, text.c_str(), j.saver.failed_reason());
 }
 
 // A failure that ends the job. When a frame handed over earlier could not be saved, that is the
 // failure told: it came first.
-void fail(job& j, const char16_t* title, const char16_t* text) {
+void fail(job& j, const char16_t* title, const char16_t* text, const char* reason = "") {
     if (saving_failed(j)) return end_with_save_failure(j);
     end_drawing(j);
-    j.host->ops->fail(j.host->state, title, text);
+    j.host->ops->fail(j.host->state, title, text, reason);
     j.ended = true;
-}
-
-void fail_with(job& j, const char16_t* title, const char16_t* first, const char16_t* second,
-               const char16_t* third) {
-    const std::u16string text = std::u16string(first) + second + third;
-    fail(j, title, text.c_str());
 }
 
 outcome check_cancel(job& j) {
@@ -233,7 +229,8 @@ bool load_layer(job& j, obj_number slot, const std::u16string& path) {
 outcome draw_layer(job& j, obj_number slot, const std::u16string& name, std::int32_t opacity) {
     j.folder_seen = input_folder(j.host);
     if (!load_layer(j, slot, j.folder_seen + name)) {
-        fail_with(j, JOB_TITLE_LOAD_ERROR, JOB_UNABLE_TO_LOAD, j.folder_seen.c_str(), name.c_str());
+        const std::u16string text = JOB_UNABLE_TO_LOAD + j.folder_seen + name;
+        fail(j, JOB_TITLE_LOAD_ERROR, text.c_str(), load_problem());
         return outcome::stop;
     }
     j.compositor.draw(image_handle(slot), opacity);
@@ -277,19 +274,28 @@ std::u16string frame_path(const job& j, std::int32_t frame) {
     return path;
 }
 
+// The frame's progress, told once its file is complete under its name, from L as it is when the
+// frame is handed over; nothing when L is no longer valid, which ends the job after this frame.
+frame_named progress_teller(const job& j, const std::u16string& path) {
+    const std::int64_t layers = j.host->ops->layers_per_frame(j.host->state);
+    if (layers < 1) return {};
+    const std::int32_t percent = job_progress(total_images(j), layers, j.frame);
+    return [host = j.host, frame = j.frame, percent, path] {
+        host->ops->frame_saved(host->state, frame, percent, path.c_str());
+    };
+}
+
 // The finished canvas leaves image 0 for the saver, which encodes it while the job goes on.
 outcome save_frame(job& j) {
     const std::u16string path = frame_path(j, j.frame);
     end_drawing(j);
-    if (!j.saver.hand_over(image_detach(CANVAS), path) || j.saver.failed()) {
+    frame_named tell = progress_teller(j, path);
+    if (!j.saver.hand_over(image_detach(CANVAS), path, std::move(tell)) || j.saver.failed()) {
         end_with_save_failure(j);
         return outcome::stop;
     }
     std::int64_t layers = 0;
-    if (!read_layers(j, &layers)) return outcome::stop;
-    j.host->ops->frame_saved(j.host->state, j.frame, job_progress(total_images(j), layers, j.frame),
-                             path.c_str());
-    return outcome::go_on;
+    return read_layers(j, &layers) ? outcome::go_on : outcome::stop;
 }
 
 outcome render_frame(job& j, std::int64_t layers) {
@@ -347,6 +353,10 @@ void run_job(job& j) {
 }
 
 } // namespace
+
+void render_job_abandon() {
+    frame_savers_close_all();
+}
 
 void render_job_run(const render_host* host) {
     const std::u16string folder = input_folder(host);

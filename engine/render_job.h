@@ -22,11 +22,16 @@ inline constexpr char16_t JOB_UNABLE_TO_LOAD[] = u"Unable to load, ";
 inline constexpr char16_t JOB_UNABLE_TO_SAVE[] = u"Unable to save, ";
 
 // Runs one job on the calling thread, which must have its own string workspace; every call to the
-// host comes from that thread. Uses directory enumeration 0, image 0 as the canvas and images 3 to
-// L + 2 for the layers. Decoding ahead, the rows of large layers and the encoding of finished
-// frames go to oneTBB's threads, as many as the calling thread's arena and any
+// host but frame_saved comes from that thread. Uses directory enumeration 0, image 0 as the canvas
+// and images 3 to L + 2 for the layers. Decoding ahead, the rows of large layers and the encoding
+// of finished frames go to oneTBB's threads, as many as the calling thread's arena and any
 // tbb::global_control in force allow (with one allowed, the calling thread does it all); the
 // frames are the same bytes whatever that number.
 void render_job_run(const render_host* host);
+
+// For a process that exits while a job may be running: the frames already handed over for saving
+// are completed under their names before this returns, the frame being built is dropped, and the
+// job tells nothing more. Call it once the host can no longer answer.
+void render_job_abandon();
 
 } // namespace korvel

@@ -38,7 +38,7 @@ void button_up() {
     gadget_set_attribute(GADGET_START, ATTRIBUTE_IMAGE, image_handle(IMAGE_BUTTON_UP));
 }
 
-void fail(void*, const char16_t* title, const char16_t* text) {
+void fail(void*, const char16_t* title, const char16_t* text, const char*) {
     request_message(title, text, MESSAGE_OK);
     button_up();
 }
@@ -46,7 +46,7 @@ void fail(void*, const char16_t* title, const char16_t* text) {
 std::int32_t open_job(void* state, render_totals* totals) {
     if (!pref_open(JOB_FILE_NAME)) {
         pref_close();
-        fail(state, JOB_TITLE_ERROR, u"Unable to open a temporary file.");
+        fail(state, JOB_TITLE_ERROR, u"Unable to open a temporary file.", "");
         return 0;
     }
     auto* texts = static_cast<window_job*>(state);
@@ -117,16 +117,13 @@ std::int32_t confirm_cancel(void*) {
     return 0;
 }
 
+// Told from the saver's threads, which have no string workspace of their own.
 void frame_saved(void*, std::int32_t, std::int32_t percent, const char16_t*) {
     statusbar_set_progress(STATUS_BAR, 1, percent);
-    const std::int32_t at = ws_position();
-    str_append(WINDOW_TITLE);
-    str_append(u" - ");
-    str_from_int(percent, ws_position());
-    str_append(u"%");
-    ws_finish();
-    window_set_title(MAIN_WINDOW, ws_text(at));
-    ws_restore(at);
+    std::u16string title = std::u16string(WINDOW_TITLE) + u" - ";
+    for (const char digit : std::to_string(percent))
+        title += static_cast<char16_t>(digit);
+    window_set_title(MAIN_WINDOW, (title + u"%").c_str());
 }
 
 // A job that ended by failure or cancel has left the button up: only a job that ran to its end

@@ -2,6 +2,7 @@
 #include "window/startup.h"
 
 #include "engine/engine_runtime.h"
+#include "engine/render_job.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "runtime/files.h"
@@ -57,12 +58,15 @@ void set_application_icon() {
 }
 
 // The finalisers. While a render job runs, its canvas and layer are in use on the worker
-// thread, so the images stay for the process exit to reclaim instead of being freed under it.
+// thread, so the images stay for the process exit to reclaim instead of being freed under it; the
+// frames it handed over for saving are completed first, once the toolkit no longer takes the calls
+// that would tell of them.
 void run_finalisers() {
     threads_end();
     prefs_end();
     gadgets_end();
     windows_end();
+    render_job_abandon();
     files_end();
     if (program.render_flag.load() == 0) images_end();
 }

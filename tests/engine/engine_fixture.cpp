@@ -58,9 +58,16 @@ const render_host_ops test_ops = {
         return h.cancel_at && h.cancel_at(++h.cancel_checks);
     },
     .confirm_cancel = [](void*) -> std::int32_t { return 1; },
-    .fail = [](void* host, const char16_t* title,
-               const char16_t* text) { of(host).failures.emplace_back(title, text); },
-    .frame_saved = [](void*, std::int32_t, std::int32_t, const char16_t*) {},
+    .fail = [](void* host, const char16_t* title, const char16_t* text,
+               const char*) { of(host).failures.emplace_back(title, text); },
+    .frame_saved =
+        [](void* host, std::int32_t, std::int32_t, const char16_t* path) {
+            test_host& h = of(host);
+            const std::string name = utf8_from_utf16(path);
+            std::lock_guard guard(h.told_lock);
+            h.told_saved.push_back(name.substr(name.rfind('/') + 1));
+            h.told_before_on_disk += path_exists(name) ? 0 : 1;
+        },
     .job_end =
         [](void* host, std::int32_t completed) {
             test_host& h = of(host);

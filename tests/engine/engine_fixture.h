@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <limits>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,11 @@ struct test_host {
     std::function<bool(int check)> cancel_at; // asked at every cancel check, counted from 1
 
     std::vector<std::pair<std::u16string, std::u16string>> failures; // title, text
+    // Frames told saved, by file name, and how many of them were not on disk when told; told
+    // from the saver's threads.
+    std::mutex told_lock;
+    std::vector<std::string> told_saved;
+    int told_before_on_disk = 0;
     std::vector<std::string> left_at_end; // the output root's names when the job ended
     int job_ends = 0, completed = -1, cancel_checks = 0;
     // Bitmaps alive at the cancel check that saw most, and when the job ended.

@@ -163,6 +163,8 @@ void check_run(const job_row& row, int threads, const scratch_folder& in,
                     read_png_rgba(out.path(names.back())) == expected_frame(row, frames[i]))
             << names.back();
     }
+    EXPECT_EQ(host.told_saved, names) << "frames told saved out of order or not at all";
+    EXPECT_EQ(host.told_before_on_disk, 0) << "progress told before the frame was on disk";
     if (row.message == JOB_UNABLE_TO_SAVE) names.push_back(frame_name(3, row.count));
     EXPECT_EQ(host.left_at_end, names) << "the job ended before its frames were whole";
     EXPECT_EQ(folder_names(out.root()), names);
