@@ -29,30 +29,23 @@ QRect screen_area() {
     return screen ? screen->geometry() : QRect();
 }
 
-QPoint centred_in(const QRect& area, const QSize& size) {
-    return area.topLeft() +
-           QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2);
-}
-
-QPoint centred_on_active_window(const QSize& size) {
+QRect active_window_area() {
     const QWidget* active = QApplication::activeWindow();
-    const QPoint position = centred_in(active ? active->frameGeometry() : screen_area(), size);
-    return {std::max(position.x(), 0), std::max(position.y(), 0)};
+    return active ? active->frameGeometry() : screen_area();
 }
 
 void place(window_widget* widget, QPoint position, QSize size, std::uint32_t flags) {
-    if (flags & WINDOW_SCREEN_CENTERED) {
-        const QRect area = screen_area();
-        if (!area.isEmpty()) size = size.boundedTo(area.size());
-        position = centred_in(area, size);
-    } else if (flags & WINDOW_PARENT_CENTERED) {
-        position = centred_on_active_window(size);
-    }
+    const bool on_screen = flags & WINDOW_SCREEN_CENTERED;
+    const bool on_parent = !on_screen && (flags & WINDOW_PARENT_CENTERED);
+    const QRect area = on_screen ? screen_area() : active_window_area();
+    if (on_screen && !area.isEmpty()) size = size.boundedTo(area.size());
+    if (on_screen || on_parent) position = centred_in(area, size, on_parent);
     if (window_resizable(flags))
         widget->resize(size);
     else
         widget->setFixedSize(size);
     widget->move(position);
+    if (on_screen || on_parent) widget->centre_frame_in(area, on_parent);
 }
 
 void show(window_widget* widget, std::uint32_t flags) {

@@ -7,6 +7,8 @@
 #include <QCloseEvent>
 #include <QWindowStateChangeEvent>
 
+#include <algorithm>
+
 namespace korvel {
 namespace {
 
@@ -35,11 +37,41 @@ void window_widget::closeEvent(QCloseEvent* event) {
 void window_widget::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     queue_window_event(EVENT_MOVE_WINDOW, number_, number_);
+    centre_once_framed();
 }
 
 void window_widget::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     queue_window_event(EVENT_SIZE_WINDOW, 0, number_);
+    centre_once_framed();
+}
+
+void window_widget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    centre_once_framed();
+}
+
+void window_widget::centre_frame_in(const QRect& area, bool keep_on_screen) {
+    centre_area_ = area;
+    keep_on_screen_ = keep_on_screen;
+    centre_pending_ = true;
+    centre_once_framed();
+}
+
+// Without a window manager the frame never differs from the client area, which is then centred
+// already.
+void window_widget::centre_once_framed() {
+    const QSize outer = frameGeometry().size();
+    if (!centre_pending_ || !isVisible() || outer == size()) return;
+    centre_pending_ = false;
+    move(centred_in(centre_area_, outer, keep_on_screen_));
+}
+
+QPoint centred_in(const QRect& area, const QSize& size, bool keep_on_screen) {
+    const QPoint position = area.topLeft() + QPoint((area.width() - size.width()) / 2,
+                                                    (area.height() - size.height()) / 2);
+    if (!keep_on_screen) return position;
+    return {std::max(position.x(), 0), std::max(position.y(), 0)};
 }
 
 void window_widget::changeEvent(QEvent* event) {
