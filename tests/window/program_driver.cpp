@@ -130,6 +130,7 @@ private:
     void close_window() {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             return dialog->reject();
+        child_report({"progress", progress_.toStdString()});
         window_->close();
         killTimer(timer_);
     }

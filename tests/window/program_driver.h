@@ -12,7 +12,8 @@
 //   VERB==value                check a field, "state" (the start button's), "flag" (the render
 //                              flag), "status" (status field 0), or all "titles" or "progress"
 //                              shown so far, joined by commas
-// Other steps go to the scenario. When the script is done the driver closes the window.
+// Other steps go to the scenario. When the script is done the driver reports the progress shown
+// so far and closes the window.
 #pragma once
 
 #include <chrono>

@@ -57,12 +57,11 @@ std::string padded(int number, int count) { // filled with zeros to the digits o
     return digits.size() < width ? digits.insert(0, width - digits.size(), '0') : digits;
 }
 
-// The files in a folder, sorted, but for folders (and temporary files when only frames count).
-std::string file_names(const std::string& folder, bool frames_only = false) {
+// The files in a folder, sorted, but for folders.
+std::string file_names(const std::string& folder) {
     std::string names;
     for (const std::string& name : test::folder_names(folder))
-        if (!fs::is_directory(folder + "/" + name) && (!frames_only || name.ends_with(".png")))
-            names += (names.empty() ? "" : ",") + name;
+        if (!fs::is_directory(folder + "/" + name)) names += (names.empty() ? "" : ",") + name;
     return names;
 }
 
@@ -270,7 +269,7 @@ void window_scenario::expect_end(const program_run& run, int exit_code,
 // The output folder holds the frames expected and nothing else (but a frame being saved then).
 void window_scenario::expect_frames() const {
     int count = std::stoi(expected("frames", "0"));
-    const std::string files = file_names(folders_.out, count < 0);
+    const std::string files = file_names(folders_.out);
     if (count < 0) count = static_cast<int>(std::count(files.begin(), files.end(), ',') + 1);
     std::string names;
     for (int frame = 1; frame <= count; ++frame) {
@@ -402,6 +401,13 @@ TEST_P(window_scenario, Runs) {
     const program_run run = this->run();
     expect_end(run, 0, GetParam().messages);
     expect_frames();
+    // Closed in the middle of a render, the program keeps every frame whose progress it showed.
+    const auto shown = run.all("progress");
+    if (!expect_.contains("job-left") || shown.empty() || shown.back().empty()) return;
+    const int last = std::stoi(shown.back().substr(shown.back().rfind(',') + 1));
+    const int frames = count_ / std::stoi(expected("layers", "3"));
+    EXPECT_LE((last * frames + 50) / 100, static_cast<int>(test::folder_names(folders_.out).size()))
+        << "progress " << last << "% was shown for frames that are not on disk";
 }
 
 INSTANTIATE_TEST_SUITE_P(program, window_scenario, ::testing::ValuesIn(SCENARIOS),
