@@ -383,8 +383,8 @@ const scenario SCENARIOS[] = {
     {"ClosingWhileTheRenderWaitsForAnInputEndsAtOnce 9 gate:5 frames=1 job-left",
      HELD + "flag==1",
      {}},
-    {"ClosingMidRenderLeavesOnlyWholeFrames 120 160x120 frames=-1 layers=6 job-left",
-     "in; out; L=6; render; file=<out>/001.png; flag==1",
+    {"ClosingMidRenderLeavesOnlyWholeFrames 30 480x360 noise frames=-1 job-left",
+     "in; out; L=3; render; file=<out>/01.png; flag==1",
      {}},
     // Starts that cannot render leave the button up; a typed input folder was never scanned.
     {"StartsThatCannotRender 6 frames=2",
