@@ -180,8 +180,9 @@ bool window_scenario::act(const std::string& what) {
     return setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
 
-// The scenario's steps, in the child: act=, release (the next gate), file= (wait for it),
-// gone=, files= (the output folder's files) and job= (the job file's bytes).
+// The scenario's steps, in the child: act=, release (the next gate), file= (wait for it), saving
+// (wait for a frame being written), gone=, files= (the output folder's files) and job= (the job
+// file's bytes).
 outcome window_scenario::step(const std::string& verb, const std::string& arg) {
     const std::string job = folders_.root + JOB_FILE;
     if (verb == "act") return act(arg) ? "" : "could not " + arg;
@@ -201,6 +202,8 @@ outcome window_scenario::step(const std::string& verb, const std::string& arg) {
         return sent ? "" : "could not send " + entry;
     }
     if (verb == "file") return done_when(test::path_exists(arg));
+    if (verb == "saving") // a frame's temporary file is there
+        return done_when(file_names(folders_.out).find(".part") != std::string::npos);
     if (verb == "gone") return test::path_exists(arg) ? arg + " is there" : "";
     if (verb == "files") return file_names(folders_.out) == arg ? "" : file_names(folders_.out);
     if (verb == "job") {
@@ -384,7 +387,7 @@ const scenario SCENARIOS[] = {
      HELD + "flag==1",
      {}},
     {"ClosingMidRenderLeavesOnlyWholeFrames 30 480x360 noise frames=-1 job-left",
-     "in; out; L=3; render; file=<out>/01.png; flag==1",
+     "in; out; L=3; render; file=<out>/01.png; saving; flag==1",
      {}},
     // Starts that cannot render leave the button up; a typed input folder was never scanned.
     {"StartsThatCannotRender 6 frames=2",
