@@ -94,11 +94,6 @@ suite() {
     ctest --test-dir "$dir" --output-on-failure --parallel "$jobs" "$@"
 }
 
-asan_options() {
-    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
-    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-}
-
 # Without a display there is no window to open: show what Korvel does on a sample sequence that
 # the project generates itself, with the batch renderer.
 render_sample() {
@@ -165,12 +160,27 @@ fuzz_run() {
     [ ${#failed[@]} -eq 0 ] || { echo "dev.sh: fuzzing found faults in: ${failed[*]}" >&2; return 1; }
 }
 
+# The sanitizer builds leave out the benchmarks, which the plain suite runs.
+sanitized() {
+    configure "$1" -DKORVEL_SANITIZE="$2" -DCMAKE_BUILD_TYPE=Debug -DKORVEL_BENCH=OFF
+}
+
 # The thread checker runs the tests that run threads (label "threads"): the others have nothing
-# for it to find.
+# for it to find, so only their binaries are built (korvel-render with the batch tests).
 tsan_suite() {
-    build build-tsan -DKORVEL_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
+    sanitized build-tsan thread
+    cmake --build build-tsan --parallel "$jobs" --target korvel_runtime_tests korvel_drawing_tests \
+        korvel_ui_tests korvel_engine_tests korvel_batch_tests korvel_window_tests
     export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
     suite build-tsan -L threads "$@"
+}
+
+asan_suite() {
+    sanitized build-asan address,undefined
+    cmake --build build-asan --parallel "$jobs"
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    suite build-asan "$@"
 }
 
 cmd=${1:-help}
@@ -192,22 +202,18 @@ test)
     check_format
     build build
     suite build
-    build build-asan -DKORVEL_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
-    asan_options
-    suite build-asan
+    asan_suite
     tsan_suite
-    # A bounded fuzzing smoke run: about a minute in all.
+    # A bounded fuzzing smoke run: half a minute in all.
     fuzz_build
-    fuzz_run 10
+    fuzz_run 5
     ;;
 unit)
     build build
     suite build "$@"
     ;;
 asan)
-    build build-asan -DKORVEL_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
-    asan_options
-    suite build-asan "$@"
+    asan_suite "$@"
     ;;
 tsan)
     tsan_suite "$@"
