@@ -39,6 +39,7 @@ void place(window_widget* widget, QPoint position, QSize size, std::uint32_t fla
     const bool on_parent = !on_screen && (flags & WINDOW_PARENT_CENTERED);
     const QRect area = on_screen ? screen_area() : active_window_area();
     if (on_screen && !area.isEmpty()) size = size.boundedTo(area.size());
+    // Until the window is framed, its client area stands for its outer size.
     if (on_screen || on_parent) position = centred_in(area, size, on_parent);
     if (window_resizable(flags))
         widget->resize(size);
