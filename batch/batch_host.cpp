@@ -3,11 +3,11 @@
 #include "batch/batch_host.h"
 
 #include "batch/batch_signals.h"
+#include "runtime/error_text.h"
 #include "runtime/utf.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace korvel {
@@ -26,8 +26,8 @@ void report_failure(batch_job& job, const std::string& text) {
 // Why path is no folder that can be used ("No such file or directory"), or "" when it is one.
 std::string folder_problem(const std::string& path) {
     struct stat status {};
-    if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
-    return S_ISDIR(status.st_mode) ? std::string() : std::strerror(ENOTDIR);
+    if (stat(path.c_str(), &status) != 0) return error_text(errno);
+    return S_ISDIR(status.st_mode) ? std::string() : error_text(ENOTDIR);
 }
 
 bool scan_input(batch_job& job) {

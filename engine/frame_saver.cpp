@@ -5,12 +5,12 @@
 #include "engine/frame_file.h"
 #include "engine/pool_task.h"
 #include "engine/render_stats.h"
+#include "runtime/error_text.h"
 #include "runtime/files.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -104,8 +104,7 @@ std::u16string frame_saver::failed_path() const {
 
 const char* frame_saver::failed_reason() const {
     std::lock_guard guard(lock_);
-    const char* text = failed_errno_ ? strerrordesc_np(failed_errno_) : nullptr;
-    return text ? text : "";
+    return error_text(failed_errno_);
 }
 
 // Encodes queued frames on this thread, oldest first, rather than wait for a pool thread that

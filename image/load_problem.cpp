@@ -1,7 +1,7 @@
 // The cause of a failed load, kept per thread: read-ahead threads decode while the job loads.
 #include "image/load_problem.h"
 
-#include <cstring>
+#include "runtime/error_text.h"
 
 namespace korvel {
 namespace {
@@ -26,9 +26,7 @@ void load_problem_note_errno(int error) {
 
 const char* load_problem() {
     if (noted_text) return noted_text;
-    // Unlike strerror, the description shares no buffer between threads.
-    const char* text = noted_error ? strerrordesc_np(noted_error) : nullptr;
-    return text ? text : "";
+    return error_text(noted_error);
 }
 
 } // namespace korvel
