@@ -3,11 +3,13 @@
 #include "batch/batch_host.h"
 
 #include "batch/batch_signals.h"
+#include "image/load_problem.h"
 #include "runtime/error_text.h"
 #include "runtime/utf.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <numeric>
 #include <sys/stat.h>
 
 namespace korvel {
@@ -30,7 +32,14 @@ std::string folder_problem(const std::string& path) {
     return S_ISDIR(status.st_mode) ? std::string() : error_text(ENOTDIR);
 }
 
+bool scan_clip(batch_job& job) {
+    if (batch_scan_clip(job.input_clip.c_str(), &job.scan)) return true;
+    report_failure(job, "Unable to load, " + job.options.input_clip + ": " + load_problem());
+    return false;
+}
+
 bool scan_input(batch_job& job) {
+    if (!job.options.input_clip.empty()) return scan_clip(job);
     const std::string& folder = job.options.input_folder;
     if (batch_scan(utf16_from_utf8(folder).c_str(), &job.scan)) return true;
     const std::string problem = folder_problem(folder);
@@ -39,8 +48,10 @@ bool scan_input(batch_job& job) {
     return false;
 }
 
-// Checked before the first frame is composed, which may take long.
+// Checked before the first frame is composed, which may take long. A clip's folder is checked as
+// the clip is created, before the first frame too.
 bool output_folder_usable(batch_job& job) {
+    if (!job.options.output_clip.empty()) return true;
     const std::string problem = folder_problem(job.options.output_folder);
     if (problem.empty()) return true;
     report_failure(job, "Unable to use the output folder, " + job.options.output_folder + ": " +
@@ -55,9 +66,32 @@ std::int32_t frames_to_render(const batch_job& job) {
     return static_cast<std::int32_t>(std::max<std::int64_t>(0, last - job.options.first_frame + 1));
 }
 
+// --fps, else the input clip's rate over the L inputs that make one output frame, else 25.
+void choose_rate(batch_job& job) {
+    std::int64_t num = job.options.rate_num;
+    std::int64_t den = job.options.rate_den;
+    if (num == 0 && job.scan.rate_num > 0) {
+        num = job.scan.rate_num;
+        den = std::int64_t{job.scan.rate_den} * job.options.layers;
+    } else if (num == 0) {
+        num = 25;
+        den = 1;
+    }
+    const std::int64_t common = std::gcd(num, den);
+    num /= common;
+    den /= common;
+    while (num > INT32_MAX || den > INT32_MAX) {
+        num = std::max<std::int64_t>(num / 2, 1);
+        den = std::max<std::int64_t>(den / 2, 1);
+    }
+    job.media.rate_num = static_cast<std::int32_t>(num);
+    job.media.rate_den = static_cast<std::int32_t>(den);
+}
+
 std::int32_t open_job(void* host, render_totals* totals) {
     batch_job& job = job_of(host);
     if (!scan_input(job) || !output_folder_usable(job)) return 0;
+    choose_rate(job);
     *totals = {job.scan.total.c_str(), job.scan.width.c_str(), job.scan.height.c_str()};
     const std::int32_t frames = frames_to_render(job);
     if (frames == 0 && job.scan.count >= job.options.layers) {
@@ -117,6 +151,10 @@ void job_end(void* host, std::int32_t completed) {
     job_of(host).progress.finish();
 }
 
+const render_media* media(void* host) {
+    return &job_of(host).media;
+}
+
 const render_host_ops batch_host_ops = {
     .open_job = open_job,
     .record_name = record_name,
@@ -132,11 +170,19 @@ const render_host_ops batch_host_ops = {
     .fail = fail,
     .frame_saved = frame_saved,
     .job_end = job_end,
+    .media = media,
 };
 
 } // namespace
 
 render_host batch_host(batch_job* job) {
+    const batch_options& options = job->options;
+    job->input_clip = utf16_from_utf8(options.input_clip);
+    job->output_clip = utf16_from_utf8(options.output_clip);
+    job->media.input_clip = options.input_clip.empty() ? nullptr : job->input_clip.c_str();
+    job->media.output_clip = options.output_clip.empty() ? nullptr : job->output_clip.c_str();
+    job->media.background = options.background;
+    job->media.skip_existing = options.skip_existing ? 1 : 0;
     return {&batch_host_ops, job};
 }
 

@@ -18,10 +18,14 @@ struct batch_job {
     const batch_options& options;
     terminal_progress& progress;
     batch_scan_result scan;
+    std::u16string input_clip; // the options' clips as the engine takes paths
+    std::u16string output_clip;
+    render_media media{};
     std::atomic<bool> failed{false};    // a failure was reported
     std::atomic<bool> completed{false}; // the job ran to its end
 };
 
+// The host of job, whose media it sets from the options.
 render_host batch_host(batch_job* job);
 
 // "korvel-render: " and text on a line of its own; errors are shown even when quiet.

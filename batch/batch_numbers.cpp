@@ -64,7 +64,64 @@ std::optional<std::int32_t> read_frame_number(std::string_view text) {
     return value;
 }
 
+// Decimal digits only, as a value no larger than limit.
+std::optional<std::int64_t> read_digits(std::string_view text, std::int64_t limit) {
+    if (!digits_within(text, 10, static_cast<std::uint64_t>(limit))) return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : text)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
+// "A/B", or a decimal "I.F" as (I·10^n + F) / 10^n.
+std::optional<frame_rate> read_fraction(std::string_view text) {
+    constexpr std::int64_t limit = std::numeric_limits<std::int32_t>::max();
+    const std::size_t slash = text.find('/');
+    if (slash != std::string_view::npos) {
+        const auto num = read_digits(text.substr(0, slash), limit);
+        const auto den = read_digits(text.substr(slash + 1), limit);
+        if (!num || !den) return std::nullopt;
+        return frame_rate{static_cast<std::int32_t>(*num), static_cast<std::int32_t>(*den)};
+    }
+    const std::size_t point = text.find('.');
+    const std::string_view decimals =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    if (decimals.size() > 6 || (point != std::string_view::npos && decimals.empty()))
+        return std::nullopt;
+    const auto whole = read_digits(text.substr(0, point), 1000);
+    const auto part =
+        decimals.empty() ? std::optional<std::int64_t>(0) : read_digits(decimals, limit);
+    if (!whole || !part) return std::nullopt;
+    std::int64_t scale = 1;
+    for (std::size_t d = 0; d < decimals.size(); ++d)
+        scale *= 10;
+    return frame_rate{static_cast<std::int32_t>(*whole * scale + *part),
+                      static_cast<std::int32_t>(scale)};
+}
+
 } // namespace
+
+std::optional<frame_rate> read_frame_rate(const char* text) {
+    if (!text) return std::nullopt;
+    const auto rate = read_fraction(text);
+    if (!rate || rate->num < 1 || rate->den < 1 ||
+        std::int64_t{rate->num} > std::int64_t{rate->den} * 1000)
+        return std::nullopt;
+    return rate;
+}
+
+std::optional<std::uint32_t> read_colour(const char* text) {
+    if (!text) return std::nullopt;
+    std::string_view name(text);
+    if (name == "black") return 0x000000u;
+    if (name == "white") return 0xFFFFFFu;
+    if (!name.empty() && name.front() == '#') name.remove_prefix(1);
+    if (name.size() != 6 || !digits_within(name, 16, 0xFFFFFF)) return std::nullopt;
+    std::uint32_t colour = 0;
+    for (char c : name)
+        colour = colour * 16 + static_cast<std::uint32_t>(digit_value(c, 16));
+    return colour;
+}
 
 std::optional<std::int64_t> read_whole_number(const char* text) {
     if (!text || !whole_number_form(text)) return std::nullopt;

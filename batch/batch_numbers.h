@@ -21,4 +21,17 @@ struct frame_range {
 // B not below A. Nothing for any other text.
 std::optional<frame_range> read_frame_range(const char* text);
 
+struct frame_rate {
+    std::int32_t num;
+    std::int32_t den;
+};
+
+// Frames per second: "25", "29.97" (up to six decimals) or "30000/1001", above 0 and at most
+// 1000. Nothing for any other text.
+std::optional<frame_rate> read_frame_rate(const char* text);
+
+// A colour as 0xRRGGBB: "#RRGGBB" or "RRGGBB" in hex digits, "black" or "white". Nothing for any
+// other text.
+std::optional<std::uint32_t> read_colour(const char* text);
+
 } // namespace korvel

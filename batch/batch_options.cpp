@@ -3,14 +3,24 @@
 #include "batch/batch_options.h"
 
 #include "batch/batch_numbers.h"
+#include "image/clip_writer.h"
+#include "runtime/utf.h"
 
 #include <getopt.h>
+#include <sys/stat.h>
 
 namespace korvel {
 
 namespace {
 
-enum long_only_option { OPTION_FRAMES = 256, OPTION_STATS, OPTION_VERSION };
+enum long_only_option {
+    OPTION_FRAMES = 256,
+    OPTION_STATS,
+    OPTION_VERSION,
+    OPTION_FPS,
+    OPTION_BACKGROUND,
+    OPTION_SKIP_EXISTING,
+};
 
 constexpr char short_options[] = ":l:a:rj:qh";
 
@@ -20,6 +30,9 @@ constexpr option long_options[] = {
     {"reverse", no_argument, nullptr, 'r'},
     {"threads", required_argument, nullptr, 'j'},
     {"frames", required_argument, nullptr, OPTION_FRAMES},
+    {"fps", required_argument, nullptr, OPTION_FPS},
+    {"background", required_argument, nullptr, OPTION_BACKGROUND},
+    {"skip-existing", no_argument, nullptr, OPTION_SKIP_EXISTING},
     {"stats", no_argument, nullptr, OPTION_STATS},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
@@ -62,8 +75,29 @@ std::string refused_option(int result, char** argv) {
     return "unknown option " + quoted(argv[optind - 1]);
 }
 
+// The clip options' values; false with error set when the value is unusable.
+bool apply_clip_value(int code, const char* value, batch_options* options, std::string* error) {
+    if (code == OPTION_FPS) {
+        const auto rate = read_frame_rate(value);
+        if (rate) {
+            options->rate_num = rate->num;
+            options->rate_den = rate->den;
+            return true;
+        }
+        *error = bad_value(code, "frames per second above 0 and up to 1000 (25, 29.97, 30000/1001)",
+                           value);
+        return false;
+    }
+    const auto colour = read_colour(value);
+    if (colour) options->background = *colour;
+    if (!colour) *error = bad_value(code, "a colour as #RRGGBB, black or white", value);
+    return colour.has_value();
+}
+
 // Applies option code with its value; false with error set when the value is unusable.
 bool apply_value(int code, const char* value, batch_options* options, std::string* error) {
+    if (code == OPTION_FPS || code == OPTION_BACKGROUND)
+        return apply_clip_value(code, value, options, error);
     if (code == OPTION_FRAMES) {
         const auto range = read_frame_range(value);
         if (range) {
@@ -104,18 +138,72 @@ bool take_folder(const char* text, const char* role, std::string* folder, std::s
     return true;
 }
 
-bool take_folders(int argc, char** argv, batch_options* options, std::string* error) {
+bool is_regular_file(const char* path) {
+    struct stat status {};
+    return stat(path, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool is_folder(const char* path) {
+    struct stat status {};
+    return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The extension of the path's last name (".avi"), or "" when it has none.
+std::string extension_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    const bool has = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return has ? path.substr(dot) : std::string();
+}
+
+// OUTPUT is a clip when it is no folder and its extension names a kind of clip; any other
+// extension on a path that is no folder is refused, rather than made a folder name.
+bool take_output(const char* text, batch_options* options, std::string* error) {
+    const std::string output(text);
+    if (!output.empty() && output.back() != '/' && !is_folder(text)) {
+        if (clip_format_for(utf16_from_utf8(output).c_str())) {
+            options->output_clip = output;
+            return true;
+        }
+        const std::string extension = extension_of(output);
+        if (!extension.empty()) {
+            *error = "OUTPUT " + quoted(text) + " is no folder, and " + quoted(extension.c_str()) +
+                     " is no kind of clip (.mkv, .mov, .webm or .mp4)";
+            return false;
+        }
+    }
+    return take_folder(text, "output", &options->output_folder, error);
+}
+
+// What only a clip output uses, and what a clip output cannot do, are refused rather than ignored.
+bool check_clip_options(const batch_options& options, bool rate_or_background, std::string* error) {
+    if (options.output_clip.empty() && rate_or_background) {
+        *error = "--fps and --background set a clip's frames, and OUTPUT is a folder";
+        return false;
+    }
+    if (!options.output_clip.empty() && options.skip_existing) {
+        *error = "--skip-existing resumes a folder of frames; a clip is written whole";
+        return false;
+    }
+    return true;
+}
+
+bool take_paths(int argc, char** argv, batch_options* options, std::string* error) {
     const int given = argc - optind;
     if (given < 2) {
-        *error = "expected INPUT_FOLDER and OUTPUT_FOLDER";
+        *error = "expected INPUT and OUTPUT";
         return false;
     }
     if (given > 2) {
         *error = "unexpected argument " + quoted(argv[optind + 2]);
         return false;
     }
-    return take_folder(argv[optind], "input", &options->input_folder, error) &&
-           take_folder(argv[optind + 1], "output", &options->output_folder, error);
+    const char* input = argv[optind];
+    if (is_regular_file(input))
+        options->input_clip = input;
+    else if (!take_folder(input, "input", &options->input_folder, error))
+        return false;
+    return take_output(argv[optind + 1], options, error);
 }
 
 } // namespace
@@ -125,6 +213,7 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
     opterr = 0;
     bool help = false;
     bool version = false;
+    bool rate_or_background = false;
     for (;;) {
         const int code = getopt_long(argc, argv, short_options, long_options, nullptr);
         if (code == -1) break;
@@ -144,27 +233,39 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
         case OPTION_VERSION:
             version = true;
             break;
+        case OPTION_SKIP_EXISTING:
+            options->skip_existing = true;
+            break;
         case ':':
         case '?':
             *error = refused_option(code, argv);
             return batch_command::usage_error;
         default:
             if (!apply_value(code, optarg, options, error)) return batch_command::usage_error;
+            rate_or_background |= code == OPTION_FPS || code == OPTION_BACKGROUND;
         }
     }
     if (help) return batch_command::help;
     if (version) return batch_command::version;
-    return take_folders(argc, argv, options, error) ? batch_command::render
-                                                    : batch_command::usage_error;
+    const bool usable = take_paths(argc, argv, options, error) &&
+                        check_clip_options(*options, rate_or_background, error);
+    return usable ? batch_command::render : batch_command::usage_error;
 }
 
 const char* batch_help_text() {
-    return R"(usage: korvel-render [options] INPUT_FOLDER OUTPUT_FOLDER
+    return R"(usage: korvel-render [options] INPUT OUTPUT
 
-Stacks each group of L consecutive *.png files of INPUT_FOLDER (in name order) onto one
-transparent canvas, the first opaque and each following one fainter, and saves it in
-OUTPUT_FOLDER as 1.png, 2.png, ... zero-filled to the width of the input count (for 250 inputs:
+Stacks each group of L consecutive *.png files of the folder INPUT (in name order) onto one
+transparent canvas, the first opaque and each following one fainter, and saves it in the folder
+OUTPUT as 1.png, 2.png, ... zero-filled to the width of the input count (for 250 inputs:
 001.png, 002.png). The frames are byte for byte those of Korvel's window with the same values.
+
+INPUT may also be a video file: its frames, in order, are the inputs. OUTPUT may also name a
+clip that receives the output frames instead of PNG files, by its extension:
+  .mkv   FFV1 with alpha (lossless: the very frames the PNG files would hold)
+  .mov   QuickTime with the PNG codec (lossless, with alpha)
+  .webm  VP9 with alpha
+  .mp4   H.264 without alpha, the frames laid over --background
 
 options:
   -l, --layers N    input frames stacked into each output frame (default 100)
@@ -173,6 +274,14 @@ options:
   -j, --threads N   use at most N threads (default: every processor)
       --frames A-B  render only output frames A to B, numbered and named as in a full run;
                     A- renders from A to the end, A renders frame A alone
+      --skip-existing
+                    leave out the frames whose file exists (from an earlier run that was
+                    stopped: a frame's file appears only once it is complete)
+      --fps RATE    frames per second of a clip OUTPUT (25, 29.97 or 30000/1001); default: the
+                    input clip's rate divided by L, or 25 for a folder INPUT
+      --background COLOUR
+                    what shows through transparent pixels in an .mp4 (#RRGGBB, black or
+                    white; default black)
       --stats       after the render, print the time spent decoding, compositing and
                     encoding, summed over threads
   -q, --quiet       show no progress (errors are still printed)
@@ -183,11 +292,11 @@ Progress goes to standard error: a bar on a terminal, one line per frame otherwi
 
 exit status:
   0    every selected frame is saved
-  1    the render failed: a file could not be loaded or saved, a folder could not be read,
-       no input gave a resolution, or there are fewer inputs than layers per frame
-  2    wrong usage
+  1    the render failed: a file or clip could not be loaded or saved, a folder could not be
+       read, no input gave a resolution, or there are fewer inputs than layers per frame
+  2    wrong usage (also an OUTPUT extension that names no kind of clip)
   130  stopped by Ctrl+C (SIGINT; 143 for SIGTERM): the frames already under way are
-       finished first, and no partial frame or temporary file is left
+       finished first, and no partial frame, clip or temporary file is left
 )";
 }
 

@@ -1,5 +1,6 @@
-// The command line of korvel-render: which folders, the values the window's fields would hold,
-// the output frames to render, the number of threads and how much to report.
+// The command line of korvel-render: which folders or clips, the values the window's fields
+// would hold, the output frames to render, the clip's settings, the number of threads and how
+// much to report.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +10,14 @@
 namespace korvel {
 
 struct batch_options {
-    std::string input_folder; // native bytes, ending in "/"
+    std::string input_folder; // native bytes, ending in "/"; "" when the input is a clip
     std::string output_folder;
+    std::string input_clip;    // the video file given as INPUT, or ""
+    std::string output_clip;   // OUTPUT when its extension names a kind of clip, or ""
+    std::int32_t rate_num = 0; // --fps; 0 when not given
+    std::int32_t rate_den = 1;
+    std::uint32_t background = 0; // 0xRRGGBB
+    bool skip_existing = false;
     std::int64_t layers = 100;
     std::int64_t alpha = 255;
     bool reverse = false;

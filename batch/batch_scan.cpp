@@ -2,11 +2,15 @@
 // enumeration 0 and the layer images while the scan runs.
 #include "batch/batch_scan.h"
 
+#include "image/clip_reader.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/image_release.h"
 #include "runtime/directory.h"
 #include "runtime/strings.h"
+
+#include <algorithm>
+#include <cstdint>
 
 namespace korvel {
 
@@ -47,6 +51,20 @@ bool batch_scan(const char16_t* folder, batch_scan_result* result) {
     if (!count_entries(folder, &result->count, &last)) return false;
     result->total = decimal_text(result->count);
     probe_resolution(folder + last, result);
+    return true;
+}
+
+bool batch_scan_clip(const char16_t* clip, batch_scan_result* result) {
+    clip_facts facts;
+    clip_reader* reader = clip_reader_open(clip, 1, &facts);
+    if (!reader) return false;
+    clip_reader_close(reader);
+    result->count = static_cast<std::int32_t>(std::min<std::int64_t>(facts.frames, INT32_MAX));
+    result->total = decimal_text(result->count);
+    result->width = decimal_text(facts.width);
+    result->height = decimal_text(facts.height);
+    result->rate_num = facts.rate_num;
+    result->rate_den = facts.rate_den;
     return true;
 }
 

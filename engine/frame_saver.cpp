@@ -67,11 +67,17 @@ void frame_saver::close() {
     finish();
 }
 
+void frame_saver::write_into(clip_writer* clip) {
+    std::lock_guard guard(lock_);
+    clip_ = clip;
+    limit_ = 0;
+}
+
 std::int32_t frame_saver::hand_over(image_handle_t canvas, const std::u16string& path,
                                     frame_named on_named) {
     auto work = std::make_shared<frame>();
     work->path = path;
-    work->part = frame_part_name(path.c_str());
+    if (!clip_) work->part = frame_part_name(path.c_str());
     work->on_named = std::move(on_named);
     {
         // Under the lock, so that a close that has returned has seen every frame it must finish.
@@ -104,7 +110,7 @@ std::u16string frame_saver::failed_path() const {
 
 const char* frame_saver::failed_reason() const {
     std::lock_guard guard(lock_);
-    return error_text(failed_errno_);
+    return failed_problem_.c_str();
 }
 
 // Encodes queued frames on this thread, oldest first, rather than wait for a pool thread that
@@ -158,17 +164,23 @@ void frame_saver::take_allowance(frame& work, std::int64_t bytes, bool may_wait)
     work.allowance_held += bytes;
 }
 
-// Writing frees the canvas; only this thread touches a frame being encoded.
+// Writing frees the canvas; only this thread touches a frame being encoded. A clip takes the
+// frames one at a time, in order, as the saver holds only one frame when writing into a clip.
 void frame_saver::encode(const frame_ptr& work) {
     const image_handle_t canvas = std::exchange(work->canvas, 0);
     bool written = false;
     try {
         stage_timer timer(render_stage::encode);
-        written = frame_part_write(canvas, work->part.c_str()) != 0;
-        work->error = written ? 0 : errno;
+        if (clip_) {
+            written = clip_writer_add(clip_, canvas) != 0;
+            if (!written) work->problem = clip_writer_problem(clip_);
+        } else {
+            written = frame_part_write(canvas, work->part.c_str()) != 0;
+            if (!written) work->problem = error_text(errno);
+        }
     } catch (...) {
         written = false;
-        work->error = ENOMEM;
+        work->problem = error_text(ENOMEM);
     }
     if (allowance_) allowance_->give_back(work->allowance_held);
     {
@@ -192,14 +204,16 @@ void frame_saver::name_finished_frames() {
             bitmap_delete(oldest.canvas);
             oldest.canvas = 0;
         } else if (oldest.state == frame_state::written) {
-            if (failed())
+            if (clip_)
+                frame_named_now(oldest);
+            else if (failed())
                 file_delete(oldest.part.c_str());
             else if (frame_part_commit(oldest.part.c_str(), oldest.path.c_str()))
                 frame_named_now(oldest);
             else
-                note_failure(oldest.path, errno);
+                note_failure(oldest.path, error_text(errno));
         } else if (oldest.state == frame_state::not_written) {
-            note_failure(oldest.path, oldest.error);
+            note_failure(oldest.path, std::move(oldest.problem));
         }
         oldest.state = frame_state::given_up;
         frames_.pop_front();
@@ -212,10 +226,10 @@ void frame_saver::frame_named_now(const frame& named) {
     if (named.on_named && !closed()) named.on_named();
 }
 
-void frame_saver::note_failure(const std::u16string& path, int error) {
+void frame_saver::note_failure(const std::u16string& path, std::string problem) {
     if (failed()) return;
     failed_path_ = path;
-    failed_errno_ = error;
+    failed_problem_ = std::move(problem);
     failed_.store(true, std::memory_order_release);
 }
 

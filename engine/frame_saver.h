@@ -10,6 +10,7 @@
 
 #include "engine/work_allowance.h"
 #include "image/bitmap.h"
+#include "image/clip_writer.h"
 
 #include <oneapi/tbb/task_group.h>
 
@@ -40,6 +41,11 @@ public:
     frame_saver(const frame_saver&) = delete;
     frame_saver& operator=(const frame_saver&) = delete;
 
+    // From now on the frames are appended to clip (which outlives the saver's use of it) instead of
+    // being saved as PNG files: one at a time and in order, each before hand_over returns. Call it
+    // before the first frame is handed over.
+    void write_into(clip_writer* clip);
+
     // Takes the bitmap (32-bit canvas) to be saved as a PNG under path, first waiting while the
     // limit of frames in flight is reached. 0, with the bitmap freed, once a frame has failed or
     // the saver is closed.
@@ -51,7 +57,8 @@ public:
     void finish();
 
     // Non-zero once a frame could not be saved; failed_path is then the first such frame's path
-    // and failed_reason the system's word for why ("No space left on device"), or "".
+    // and failed_reason the system's word for why ("No space left on device"), or "". The reason
+    // stays readable while the saver lives.
     std::int32_t failed() const { return failed_.load(std::memory_order_acquire) ? 1 : 0; }
     std::u16string failed_path() const;
     const char* failed_reason() const;
@@ -68,7 +75,7 @@ private:
         frame_state state = frame_state::queued;
         std::int64_t allowance_held = 0;
         frame_named on_named;
-        int error = 0; // errno when it was not written
+        std::string problem; // why it was not written
     };
     using frame_ptr = std::shared_ptr<frame>;
 
@@ -78,11 +85,12 @@ private:
     void take_allowance(frame& work, std::int64_t bytes, bool may_wait);
     void name_finished_frames();
     void frame_named_now(const frame& named);
-    void note_failure(const std::u16string& path, int error);
+    void note_failure(const std::u16string& path, std::string problem);
     void close();
     friend void frame_savers_close_all();
 
-    const std::size_t limit_;
+    std::size_t limit_;
+    clip_writer* clip_ = nullptr;
     work_allowance* const allowance_;
     const std::int64_t canvas_bytes_;
     const std::int64_t workspace_bytes_;
@@ -91,7 +99,7 @@ private:
     std::deque<frame_ptr> frames_; // handed over and not yet named or given up, oldest first
     std::atomic<bool> failed_{false};
     std::u16string failed_path_;
-    int failed_errno_ = 0;
+    std::string failed_problem_;
     std::atomic<bool> closed_{false};
     tbb::task_group pool_;
 };

@@ -14,6 +14,17 @@ struct render_totals {
     const char16_t* height; // "Height" of the probe image
 };
 
+// What korvel-render adds to a job beyond the window's inputs: a clip in place of the input or the
+// output folder, and frames already complete from an earlier run.
+struct render_media {
+    const char16_t* input_clip;  // a video whose frames are the inputs; null: the input folder
+    const char16_t* output_clip; // the clip the frames go into; null: PNG files in the folder
+    std::int32_t rate_num;       // the output clip's frames per second, as a fraction
+    std::int32_t rate_den;
+    std::uint32_t background;   // 0xRRGGBB under the frames of a clip kind without alpha
+    std::int32_t skip_existing; // non-zero: a frame whose file exists is not rendered again
+};
+
 struct render_host_ops {
     // Opens the job's record of the scan; fills totals with texts that stay readable until
     // close_job. 0 when it cannot (the host has then told the user).
@@ -50,6 +61,9 @@ struct render_host_ops {
     void (*frame_saved)(void* host, std::int32_t frame, std::int32_t percent, const char16_t* path);
     // The job is over; completed is 1 when it ran to its end without failure or cancel.
     void (*job_end)(void* host, std::int32_t completed);
+
+    // Read once as the job starts; null (the window) for folders only.
+    const render_media* (*media)(void* host);
 };
 
 struct render_host {

@@ -11,25 +11,33 @@
 
 #include "drawing/draw.h"
 #include "engine/block_reuse.h"
+#include "engine/clip_source.h"
 #include "engine/decode_cache.h"
 #include "engine/engine_limits.h"
+#include "engine/frame_file.h"
 #include "engine/frame_saver.h"
 #include "engine/layer_compositor.h"
 #include "engine/layer_opacity.h"
 #include "engine/load_plan.h"
 #include "engine/render_stats.h"
 #include "engine/stale_parts.h"
+#include "image/clip_writer.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/image_release.h"
 #include "image/load_problem.h"
 #include "runtime/directory.h"
+#include "runtime/error_text.h"
+#include "runtime/native_name.h"
 #include "runtime/numeric.h"
 #include "runtime/strings.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
+#include <memory>
 #include <string>
+#include <sys/stat.h>
 
 namespace korvel {
 
@@ -41,9 +49,12 @@ constexpr obj_number INPUT_ENUMERATION = 0;
 
 enum class outcome { go_on, stop };
 
+using clip_writer_ptr = std::unique_ptr<clip_writer, void (*)(clip_writer*)>;
+
 struct job {
-    job(const render_host* runner, const render_totals& texts, std::u16string folder)
-        : host(runner), totals(texts), folder_seen(std::move(folder)),
+    job(const render_host* runner, const render_media* extras, const render_totals& texts,
+        std::u16string folder)
+        : host(runner), media(extras), totals(texts), folder_seen(std::move(folder)),
           shape(engine_shape_for(str_to_int(texts.width), str_to_int(texts.height))),
           allowance(shape.work_ahead), cache(shape.read_ahead, &allowance, shape.frame_bytes),
           saver(shape.in_flight, &allowance, shape.frame_bytes,
@@ -51,6 +62,7 @@ struct job {
           compositor(shape.threads) {}
 
     const render_host* host;
+    const render_media* media; // korvel-render's clips and resuming; null for the window
     render_totals totals;
     // Entry names of the batch, by key (3 ... L + 2). Keys of earlier frames stay, as they would
     // in a file of keys, so a larger L read mid-frame finds what an earlier frame left.
@@ -69,6 +81,11 @@ struct job {
     bool reverse_seen = false;       // "Rev." as last read
     std::int64_t planned_layers = 0; // L and "Rev." that the forecast in force assumes
     bool planned_reverse = false;
+    std::int64_t batch_first = 0; // the input index of the first entry of the frame's batch
+
+    std::unique_ptr<clip_source> clip_in;
+    clip_writer_ptr clip_out{nullptr, clip_writer_close}; // outlives the saver, which writes to it
+    std::u16string clip_out_part;
 
     engine_shape shape;
     work_allowance allowance; // outlives the cache and the saver, which hold shares of it
@@ -76,6 +93,14 @@ struct job {
     frame_saver saver;
     layer_compositor compositor;
 };
+
+bool from_clip(const job& j) {
+    return j.media && j.media->input_clip;
+}
+
+bool into_clip(const job& j) {
+    return j.media && j.media->output_clip;
+}
 
 void end_drawing(job& j) {
     if (j.drawing) draw_stop();
@@ -159,7 +184,9 @@ std::int64_t frames_from(const job& j, std::int64_t layers, std::int32_t frame) 
     return std::max<std::int64_t>(0, std::int64_t{std::min(by_count, j.last_frame)} - frame + 1);
 }
 
+// A clip is decoded in order as the job goes, so there is nothing to forecast.
 void forecast(job& j, name_list current, std::int64_t layers, std::int64_t frames) {
+    if (from_clip(j)) return;
     j.planned_layers = layers;
     j.planned_reverse = j.reverse_seen;
     j.cache.plan({j.folder_seen, std::move(current), j.listing, j.delivered, layers, j.reverse_seen,
@@ -200,21 +227,42 @@ bool create_canvas(job& j) {
     return true;
 }
 
+std::u16string decimal_text(std::int64_t value) {
+    const std::int32_t at = ws_position();
+    std::u16string text(str_from_int(value, at));
+    ws_restore(at);
+    return text;
+}
+
+// The name of the next input: the enumeration's next entry, or for a clip its frame number.
+std::u16string next_entry_name(job& j) {
+    ++j.delivered;
+    if (from_clip(j)) return decimal_text(j.delivered);
+    dir_next_entry(INPUT_ENUMERATION);
+    const std::int32_t at = ws_position();
+    std::u16string name(dir_entry_name(INPUT_ENUMERATION, at));
+    ws_restore(at);
+    return name;
+}
+
 // Takes the next L entries of the enumeration as the frame's batch.
 outcome collect_batch(job& j) {
     std::int64_t layers = 0;
+    j.batch_first = j.delivered + 1;
     for (std::int64_t key = FIRST_LAYER; read_layers(j, &layers) && within_batch(key, layers);
          ++key) {
-        dir_next_entry(INPUT_ENUMERATION);
-        ++j.delivered;
-        const std::int32_t at = ws_position();
-        dir_entry_name(INPUT_ENUMERATION, at);
-        j.names[key] = ws_text(at);
-        ws_restore(at);
+        j.names[key] = next_entry_name(j);
         j.host->ops->record_name(j.host->state, key, j.names[key].c_str());
         if (check_cancel(j) == outcome::stop) return outcome::stop;
     }
     return j.ended ? outcome::stop : outcome::go_on;
+}
+
+// Layer slot from the clip's frame of that number; the rest of the batch is kept as decoded.
+bool load_clip_layer(job& j, obj_number slot, const std::u16string& number) {
+    const image_handle_t frame = j.clip_in->take(str_to_int(number.c_str()), j.batch_first);
+    const bitmap* pixels = bitmap_get(frame);
+    return pixels && image_adopt(slot, frame, pixels->depth);
 }
 
 // Layer slot from the bitmap decoded ahead when there is one for this very file, else loaded now.
@@ -228,8 +276,13 @@ bool load_layer(job& j, obj_number slot, const std::u16string& path) {
 
 outcome draw_layer(job& j, obj_number slot, const std::u16string& name, std::int32_t opacity) {
     j.folder_seen = input_folder(j.host);
-    if (!load_layer(j, slot, j.folder_seen + name)) {
-        const std::u16string text = JOB_UNABLE_TO_LOAD + j.folder_seen + name;
+    const bool loaded =
+        from_clip(j) ? load_clip_layer(j, slot, name) : load_layer(j, slot, j.folder_seen + name);
+    if (!loaded) {
+        const std::u16string text =
+            from_clip(j)
+                ? JOB_UNABLE_TO_LOAD + std::u16string(j.media->input_clip) + u", frame " + name
+                : JOB_UNABLE_TO_LOAD + j.folder_seen + name;
         fail(j, JOB_TITLE_LOAD_ERROR, text.c_str(), load_problem());
         return outcome::stop;
     }
@@ -261,8 +314,9 @@ outcome draw_layers(job& j) {
 }
 
 // The frame's file: the output folder text, the frame number filled with zeros to the width of
-// the total text, ".png".
+// the total text, ".png"; or the clip that all frames go into.
 std::u16string frame_path(const job& j, std::int32_t frame) {
+    if (into_clip(j)) return j.media->output_clip;
     const std::int32_t at = ws_position();
     j.host->ops->output_folder(j.host->state, at);
     const std::int32_t number_at = ws_position();
@@ -311,10 +365,34 @@ outcome render_frame(job& j, std::int64_t layers) {
 outcome skip_frame(job& j) {
     std::int64_t layers = 0;
     if (!read_layers(j, &layers)) return outcome::stop;
-    for (std::int64_t entry = 0; entry < layers; ++entry)
+    for (std::int64_t entry = 0; entry < layers && !from_clip(j); ++entry)
         dir_next_entry(INPUT_ENUMERATION);
     j.delivered += layers;
     return outcome::go_on;
+}
+
+// Resuming: a frame's file exists only once the frame is complete, as frames are renamed into
+// place, so it is not rendered again.
+bool saved_already(const job& j) {
+    if (!j.media || !j.media->skip_existing || into_clip(j)) return false;
+    std::string native;
+    struct stat status {};
+    return native_name(frame_path(j, j.frame).c_str(), native) &&
+           stat(native.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// A frame kept from an earlier run counts as saved, once the frames before it are.
+outcome keep_saved_frame(job& j) {
+    std::int64_t layers = 0;
+    if (skip_frame(j) == outcome::stop || !read_layers(j, &layers)) return outcome::stop;
+    if (saving_failed(j)) {
+        end_with_save_failure(j);
+        return outcome::stop;
+    }
+    const std::u16string path = frame_path(j, j.frame);
+    j.host->ops->frame_saved(j.host->state, j.frame, job_progress(total_images(j), layers, j.frame),
+                             path.c_str());
+    return check_cancel(j);
 }
 
 // Frames while frame <= total / L (recomputed before every frame, as L is read live).
@@ -330,25 +408,78 @@ void render_frames(job& j) {
     for (j.frame = 1; j.frame <= j.last_frame && read_layers(j, &layers) &&
                       j.frame <= static_cast<std::int32_t>(div_i64(total_images(j), layers));
          ++j.frame) {
-        const outcome done = j.frame < first ? skip_frame(j) : render_frame(j, layers);
+        const outcome done = j.frame < first    ? skip_frame(j)
+                             : saved_already(j) ? keep_saved_frame(j)
+                                                : render_frame(j, layers);
         if (done == outcome::stop) return;
     }
 }
 
 // Temporary files that a killed render left where this one writes its frames.
 void remove_stale_parts(const job& j) {
+    if (into_clip(j)) return stale_parts_remove(j.media->output_clip);
     const std::int32_t at = ws_position();
     stale_parts_remove(j.host->ops->output_folder(j.host->state, at));
     ws_restore(at);
 }
 
+bool open_clip_input(job& j) {
+    if (!from_clip(j)) return true;
+    clip_facts facts;
+    clip_reader* reader = clip_reader_open(j.media->input_clip, j.shape.threads, &facts);
+    if (!reader) {
+        const std::u16string text = JOB_UNABLE_TO_LOAD + std::u16string(j.media->input_clip);
+        fail(j, JOB_TITLE_LOAD_ERROR, text.c_str(), load_problem());
+        return false;
+    }
+    j.clip_in = std::make_unique<clip_source>(reader);
+    return true;
+}
+
+void fail_to_save_clip(job& j, const char* problem) {
+    const std::u16string text = JOB_UNABLE_TO_SAVE + std::u16string(j.media->output_clip);
+    fail(j, JOB_TITLE_ERROR, text.c_str(), problem);
+}
+
+// The clip is written under a temporary name, like a frame, and named when complete.
+bool open_clip_output(job& j) {
+    if (!into_clip(j)) return true;
+    clip_settings settings;
+    settings.width = static_cast<std::int32_t>(str_to_int(j.totals.width));
+    settings.height = static_cast<std::int32_t>(str_to_int(j.totals.height));
+    settings.rate_num = j.media->rate_num;
+    settings.rate_den = j.media->rate_den;
+    settings.background = j.media->background;
+    settings.threads = j.shape.threads;
+    j.clip_out_part = frame_part_name(j.media->output_clip);
+    const char* problem = "";
+    j.clip_out.reset(clip_writer_open(j.clip_out_part.c_str(),
+                                      clip_format_for(j.media->output_clip), settings, &problem));
+    if (!j.clip_out) {
+        fail_to_save_clip(j, problem);
+        return false;
+    }
+    j.saver.write_into(j.clip_out.get());
+    return true;
+}
+
+// A job that ended early leaves no clip: closing an unfinished writer removes its file.
+void finish_clip_output(job& j) {
+    if (!j.clip_out || j.ended) return;
+    if (!clip_writer_finish(j.clip_out.get()))
+        return fail_to_save_clip(j, clip_writer_problem(j.clip_out.get()));
+    if (!frame_part_commit(j.clip_out_part.c_str(), j.media->output_clip))
+        fail_to_save_clip(j, error_text(errno));
+}
+
 // Runs the job's frames; before it returns, every frame handed over is complete (or its failure
 // told) and nothing decoded ahead is left.
 void run_job(job& j) {
-    j.listing = png_listing(j.folder_seen.c_str());
+    if (!from_clip(j)) j.listing = png_listing(j.folder_seen.c_str());
     remove_stale_parts(j);
-    render_frames(j);
+    if (open_clip_input(j) && open_clip_output(j)) render_frames(j);
     if (saving_failed(j)) end_with_save_failure(j);
+    finish_clip_output(j);
     j.cache.release_all();
 }
 
@@ -359,8 +490,9 @@ void render_job_abandon() {
 }
 
 void render_job_run(const render_host* host) {
+    const render_media* media = host->ops->media ? host->ops->media(host->state) : nullptr;
     const std::u16string folder = input_folder(host);
-    dir_examine(INPUT_ENUMERATION, folder.c_str(), u"*.png");
+    if (!media || !media->input_clip) dir_examine(INPUT_ENUMERATION, folder.c_str(), u"*.png");
     render_totals totals{};
     bool ended = false;
     if (!host->ops->open_job(host->state, &totals)) {
@@ -368,7 +500,7 @@ void render_job_run(const render_host* host) {
         return;
     }
     {
-        job j(host, totals, folder);
+        job j(host, media, totals, folder);
         run_job(j);
         ended = j.ended;
     }

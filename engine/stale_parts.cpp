@@ -33,8 +33,10 @@ bool ends_with(std::string_view text, std::string_view ending) {
     return text.size() >= ending.size() && text.substr(text.size() - ending.size()) == ending;
 }
 
-// The process id of a temporary frame file of this host, or 0 for any other name.
-pid_t own_host_part_pid(std::string_view name, std::string_view host_mark) {
+// The process id of a temporary file of this host for a frame, or for the file called leading
+// itself (a clip); 0 for any other name.
+pid_t own_host_part_pid(std::string_view name, std::string_view host_mark,
+                        std::string_view leading) {
     if (!ends_with(name, part_ending)) return 0;
     name.remove_suffix(part_ending.size());
     const std::size_t dot = name.rfind('.');
@@ -45,8 +47,9 @@ pid_t own_host_part_pid(std::string_view name, std::string_view host_mark) {
         pid = pid * 10 + (c - '0');
     }
     name = name.substr(0, dot);
-    const bool ours = ends_with(name, host_mark) &&
-                      ends_with(name.substr(0, name.size() - host_mark.size()), frame_ending);
+    if (!ends_with(name, host_mark)) return 0;
+    const std::string_view owner = name.substr(0, name.size() - host_mark.size());
+    const bool ours = ends_with(owner, frame_ending) || owner == leading;
     return ours ? pid : 0;
 }
 
@@ -73,7 +76,7 @@ void stale_parts_remove(const char16_t* output_prefix) {
     while (const dirent* entry = readdir(listing.get())) {
         const std::string_view name(entry->d_name);
         if (name.substr(0, leading.size()) != leading) continue;
-        const pid_t pid = own_host_part_pid(name, host_mark);
+        const pid_t pid = own_host_part_pid(name, host_mark, leading);
         if (pid > 0 && pid != getpid() && process_gone(pid))
             unlink((folder + std::string(name)).c_str());
     }

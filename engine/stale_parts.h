@@ -11,7 +11,8 @@ const std::string& part_owner_mark();
 
 // Removes, beside the frames whose paths start with output_prefix (the output folder text a job
 // joins frame names to), every temporary frame file that a process of this host wrote and that
-// is no longer running. Files of live processes and of other hosts are left alone.
+// is no longer running; when output_prefix names a clip, its temporary files as well. Files of
+// live processes and of other hosts are left alone.
 void stale_parts_remove(const char16_t* output_prefix);
 
 } // namespace korvel

@@ -149,6 +149,7 @@ const render_host_ops window_host_ops = {
     .fail = fail,
     .frame_saved = frame_saved,
     .job_end = job_end,
+    .media = nullptr, // folders only
 };
 
 void run_window_job() {

@@ -70,7 +70,7 @@ const command_row command_rows[] = {
     {{"--quiet", "--stats", "-l", "40", "IN", "OUT"}, STATS, 40},
     {{"-l", "25", "IN", "OUT"}, BAR_80, 25, 255, false, 1, END, 80},
     {{"-l", "25", "IN", "OUT"}, BAR_40, 25, 255, false, 1, END, 40},
-    {{}, "expected INPUT_FOLDER and OUTPUT_FOLDER"},
+    {{}, "expected INPUT and OUTPUT"},
     {{"IN", "OUT", "more"}, "unexpected argument 'more'"},
     {{"", "OUT"}, "the input folder must not be empty"},
     {{"-l", "x", "IN", "OUT"}, "--layers wants a whole number of at least 1, not 'x'"},
@@ -86,6 +86,12 @@ const command_row command_rows[] = {
     {{"-x", "IN", "OUT"}, "unknown option '-x'"},
     {{"--layer-count", "3", "IN", "OUT"}, "unknown option '--layer-count'"},
     {{"--quiet=yes", "IN", "OUT"}, "-q/--quiet takes no value"},
+    {{"IN", "blurred.avi"}, "'.avi' is no kind of clip (.mkv, .mov, .webm or .mp4)"},
+    {{"--fps", "30", "IN", "OUT"}, "--fps and --background set a clip's frames"},
+    {{"--fps", "0", "IN", "x.mkv"}, "--fps wants frames per second above 0 and up to 1000"},
+    {{"--fps", "1001/1", "IN", "x.mkv"}, "not '1001/1'"},
+    {{"--background", "red", "IN", "x.mp4"}, "--background wants a colour as #RRGGBB"},
+    {{"--skip-existing", "IN", "x.mkv"}, "--skip-existing resumes a folder of frames"},
 };
 
 rgba_image expected_frame(const command_row& row, std::int32_t frame) {

@@ -76,6 +76,7 @@ const render_host_ops test_ops = {
             h.left_at_end = folder_names(h.output_root);
             h.bitmaps_left = live_bitmaps_since(h.first_handle);
         },
+    .media = nullptr,
 };
 
 } // namespace
