@@ -19,9 +19,15 @@ const char* __lsan_default_suppressions() {
 //   running thread and recycled, ordered by uninstrumented code: reports whose innermost frame is
 //   that bookkeeping (the library's code, its headers, and the lambda with which the engine hands
 //   over a pointer to its work, which is itself ordered by explicit marks) are left out.
+// - FFmpeg's decoders and encoders run threads of their own and hand frames and buffers back with
+//   reference counts kept in atomics: the memory calls that its libraries make are left unchecked.
 const char* __tsan_default_suppressions() {
     return "called_from_lib:libQt6Core.so.6\n"
            "called_from_lib:libQt6Gui.so.6\n"
+           "called_from_lib:libavutil.so.57\n"
+           "called_from_lib:libavcodec.so.59\n"
+           "called_from_lib:libavformat.so.59\n"
+           "called_from_lib:libswscale.so.6\n"
            "race_top:^tbb::detail::\n"
            "race_top:/oneapi/tbb/\n"
            "race_top:engine/pool_task.h\n";
