@@ -2,11 +2,14 @@
 // data compressed by libdeflate at level 12) against libpng writing the same rows itself with
 // zlib at level 9 and filter None, for a frame composited from plain RGB inputs and one from
 // sprite-like RGBA inputs. Both files of each frame are decoded again and must hold the same
-// pixels; the summary prints time, size and the ratios for each frame.
+// pixels; the summary prints time, size and the ratios for each frame. Then the row filters that
+// frames may be written with: the filtering step's time and the level-12 file's size against
+// filter None's, each file decoded to the same pixels as the first libdeflate one.
 #include "bench/encode_workloads.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/png_codec.h"
+#include "image/png_idat_stream.h"
 #include "runtime/utf.h"
 
 #include <benchmark/benchmark.h>
@@ -36,6 +39,18 @@ const workload workloads[] = {
     {"from RGB inputs", bench::frame_from_rgb_inputs},
     {"from RGBA inputs", bench::frame_from_rgba_inputs},
 };
+
+struct row_filter {
+    const char* name;
+    png_row_filter filter;
+};
+
+// None first: the reference the others are measured against.
+const row_filter row_filters[] = {{"none", png_row_filter::none},
+                                  {"sub", png_row_filter::sub},
+                                  {"up", png_row_filter::up},
+                                  {"paeth", png_row_filter::paeth},
+                                  {"adaptive", png_row_filter::adaptive}};
 
 std::string output_folder() {
     static const std::string folder = [] {
@@ -117,12 +132,35 @@ void bm_libdeflate_level_12(benchmark::State& state, const workload* w) {
     if (!state.error_occurred()) count_file(state, path);
 }
 
+std::string filter_method(const row_filter& f) {
+    return std::string("filter ") + f.name;
+}
+
+// Only the filtering is timed, since the compressor's time hardly depends on it; the frame is
+// then written once at level 12 for its size.
+void bm_filter(benchmark::State& state, const workload* w, const row_filter* f) {
+    const std::vector<std::uint8_t> pixels = w->make(width, height);
+    const png_frame_settings settings{12, f->filter};
+    for (auto _ : state) {
+        png_idat_stream rows =
+            png_idat_filter({pixels.data(), width, height, width * 4, ROWS_BOTTOM_UP, 4}, settings);
+        benchmark::DoNotOptimize(rows.bytes);
+        png_idat_free(&rows);
+    }
+    const image_handle_t frame = bitmap_create(width, height, 32);
+    std::memcpy(bitmap_get(frame)->pixels, pixels.data(), pixels.size());
+    const std::string path = output_path(filter_method(*f), *w);
+    if (png_encode_releasing(frame, utf16_from_utf8(path).c_str(), settings) == 0)
+        state.SkipWithError("the frame could not be written");
+    else
+        count_file(state, path);
+}
+
 // Both files decoded by the project's PNG decoder: the same pixels, byte for byte.
-bool same_pixels(const workload& w) {
+bool same_pixels(const std::string& path_a, const std::string& path_b) {
     std::int32_t depth = 0;
-    const image_handle_t a = bitmap_load(utf16_from_utf8(output_path("zlib-9", w)).c_str(), &depth);
-    const image_handle_t b =
-        bitmap_load(utf16_from_utf8(output_path("libdeflate-12", w)).c_str(), &depth);
+    const image_handle_t a = bitmap_load(utf16_from_utf8(path_a).c_str(), &depth);
+    const image_handle_t b = bitmap_load(utf16_from_utf8(path_b).c_str(), &depth);
     const bitmap* left = bitmap_get(a);
     const bitmap* right = bitmap_get(b);
     const bool same = left != nullptr && right != nullptr && left->depth == right->depth &&
@@ -158,8 +196,8 @@ public:
     }
 };
 
-std::string run_name(const char* method, const workload& w) {
-    return std::string(method) + ": " + w.name;
+std::string run_name(const std::string& method, const workload& w) {
+    return method + ": " + w.name;
 }
 
 void print_summary(const encode_reporter& reporter) {
@@ -175,11 +213,34 @@ void print_summary(const encode_reporter& reporter) {
                     o.cpu_seconds * 1e3, n.cpu_seconds * 1e3, o.cpu_seconds / n.cpu_seconds,
                     o.wall_seconds / n.wall_seconds, o.file_bytes, n.file_bytes,
                     100.0 * n.file_bytes / o.file_bytes,
-                    same_pixels(w) ? "identical" : "DIFFERENT");
+                    same_pixels(output_path("zlib-9", w), output_path("libdeflate-12", w))
+                        ? "identical"
+                        : "DIFFERENT");
     }
     std::printf(
         "speed: zlib-9 time / libdeflate-12 time (CPU; wall beside it); size: libdeflate-12 "
         "file / zlib-9 file\n");
+}
+
+void print_filter_summary(const encode_reporter& reporter) {
+    std::printf("\n%-26s %9s %7s %11s %6s  %s\n", "row filters, level 12", "filter ms", "time",
+                "file B", "size", "pixels");
+    for (const workload& w : workloads) {
+        const auto none = reporter.runs.find(run_name(filter_method(row_filters[0]), w));
+        for (const row_filter& f : row_filters) {
+            const auto run = reporter.runs.find(run_name(filter_method(f), w));
+            if (none == reporter.runs.end() || run == reporter.runs.end()) continue;
+            const encode_reporter::figures& n = none->second;
+            const encode_reporter::figures& r = run->second;
+            std::printf(
+                "%-17s %-8s %9.1f %6.2fx %11.0f %5.1f%%  %s\n", w.name, f.name, r.cpu_seconds * 1e3,
+                r.cpu_seconds / n.cpu_seconds, r.file_bytes, 100.0 * r.file_bytes / n.file_bytes,
+                same_pixels(output_path(filter_method(f), w), output_path("libdeflate-12", w))
+                    ? "identical"
+                    : "DIFFERENT");
+        }
+    }
+    std::printf("time: filtering time / filter None's (CPU); size: file / filter None's file\n");
 }
 
 } // namespace
@@ -203,12 +264,18 @@ int main(int argc, char** argv) {
                                      bm_libdeflate_level_12, &w)
             ->Unit(benchmark::kMillisecond)
             ->Iterations(3);
+        for (const row_filter& f : row_filters) {
+            benchmark::RegisterBenchmark(run_name(filter_method(f), w).c_str(), bm_filter, &w, &f)
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(10);
+        }
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     encode_reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     print_summary(reporter);
+    print_filter_summary(reporter);
     benchmark::Shutdown();
     std::error_code ignored;
     std::filesystem::remove_all(output_folder(), ignored);

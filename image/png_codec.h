@@ -17,9 +17,25 @@ std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, s
                         std::int32_t height, std::int32_t stride, std::uint32_t row_flags,
                         std::uint32_t flags, std::int32_t depth, std::int32_t colour_type);
 
-// Writes a 32-bit bitmap as an RGBA PNG, as png_encode writes it, and frees the bitmap as soon as
-// its rows are filtered: a frame being saved then never holds its pixels and the compressor's
-// tables at once. The bitmap is freed whatever the outcome. Non-zero on success.
-std::int32_t png_encode_releasing(image_handle_t canvas, const char16_t* file_name);
+// How each row is filtered before compression. The fixed choices hold the filter type byte they
+// write; adaptive picks per row whichever of the five types gives the smallest sum of the filtered
+// bytes' magnitudes, which usually compresses best.
+enum class png_row_filter : std::uint8_t { none = 0, sub = 1, up = 2, paeth = 4, adaptive = 255 };
+
+// How a frame is written. The defaults give the files png_encode writes.
+struct png_frame_settings {
+    // libdeflate's, 0 (stored) to 12; any other fails the write. Frames are written once and kept:
+    // the slowest, strongest level is worth its time.
+    std::int32_t level = 12;
+    png_row_filter filter = png_row_filter::none;
+    bool rgb = false;             // colour type 2, each pixel first composited over background
+    std::uint32_t background = 0; // 0xRRGGBB
+};
+
+// Writes a 32-bit bitmap as a PNG, by default an RGBA one as png_encode writes it, and frees the
+// bitmap as soon as its rows are filtered: a frame being saved then never holds its pixels and the
+// compressor's tables at once. The bitmap is freed whatever the outcome. Non-zero on success.
+std::int32_t png_encode_releasing(image_handle_t canvas, const char16_t* file_name,
+                                  const png_frame_settings& settings = {});
 
 } // namespace korvel

@@ -152,26 +152,30 @@ std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, s
         job.quantizer =
             quantizer_create(pixels, width, height, bytes_per_pixel * 8, stride, depth, flags);
     } else {
-        job.idat = png_idat_compress({pixels, width, height, stride, row_flags, bytes_per_pixel});
+        job.idat = png_idat_compress({pixels, width, height, stride, row_flags, bytes_per_pixel},
+                                     png_frame_settings{});
     }
     return finish_file(file, &job);
 }
 
-std::int32_t png_encode_releasing(image_handle_t canvas, const char16_t* file_name) {
+std::int32_t png_encode_releasing(image_handle_t canvas, const char16_t* file_name,
+                                  const png_frame_settings& settings) {
     const bitmap* object = bitmap_get(canvas);
     const bool frame = object != nullptr && object->type == OBJ_BITMAP && object->depth == 32;
     std::FILE* file = frame ? open_for_writing(file_name) : nullptr;
-    png_write_job job{0, 0, ROWS_BOTTOM_UP, 32, PNG_COLOR_TYPE_RGB_ALPHA, nullptr, {nullptr, 0}};
+    const std::int32_t colour_type = settings.rgb ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA;
+    png_write_job job{0, 0, ROWS_BOTTOM_UP, 32, colour_type, nullptr, {nullptr, 0}};
     png_idat_stream rows{nullptr, 0};
     if (file != nullptr) {
         job.width = object->width;
         job.height = object->height;
         rows = png_idat_filter(
-            {object->pixels, object->width, object->height, object->stride, ROWS_BOTTOM_UP, 4});
+            {object->pixels, object->width, object->height, object->stride, ROWS_BOTTOM_UP, 4},
+            settings);
     }
     bitmap_delete(canvas);
     if (file == nullptr) return 0;
-    job.idat = png_idat_deflate(&rows);
+    job.idat = png_idat_deflate(&rows, settings.level);
     return finish_file(file, &job);
 }
 

@@ -1,22 +1,25 @@
 // The filtered rows of a true-colour PNG file, built from pixel memory and compressed in one piece
-// by libdeflate, whose strongest level beats zlib's level 9 in size on rendered frames.
+// by libdeflate, whose strongest level, the default, beats zlib's level 9 in size on rendered
+// frames.
 #include "image/png_idat_stream.h"
 
+#include "image/png_row_filters.h"
 #include "image/png_rows.h"
 
 #include <libdeflate.h>
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace korvel {
 namespace {
 
-// Frames are written once and kept: the slowest, strongest level is worth its time.
-constexpr int COMPRESSION_LEVEL = 12;
-// libdeflate 1.14 allocates 9,009,552 bytes for a compressor at levels 10 to 12.
+// libdeflate 1.14 allocates 9,009,552 bytes for a compressor at levels 10 to 12, its largest.
 constexpr std::int64_t COMPRESSOR_TABLES = std::int64_t{9} << 20;
-constexpr std::uint8_t FILTER_NONE = 0;
+// The row being filtered, the one above it and the adaptive filter's trial.
+constexpr std::size_t FILTER_WORK_ROWS = 3;
+constexpr std::uint32_t ALPHA_OPAQUE = 255;
 
 struct free_block {
     void operator()(void* block) const { std::free(block); }
@@ -33,24 +36,29 @@ byte_block allocate_block(std::size_t size) {
     return byte_block(static_cast<std::uint8_t*>(std::malloc(size)));
 }
 
-std::size_t filtered_row_size(const png_pixel_rows& rows) {
-    return 1 +
-           static_cast<std::size_t>(rows.width) * static_cast<std::size_t>(rows.bytes_per_pixel);
+// 0 for memory pixels of any size but 3 or 4 bytes.
+std::int32_t file_bytes_per_pixel(const png_pixel_rows& rows, const png_frame_settings& settings) {
+    if (rows.bytes_per_pixel != 3 && rows.bytes_per_pixel != 4) return 0;
+    return settings.rgb ? 3 : rows.bytes_per_pixel;
+}
+
+// A row's samples in the file, without its filter type byte.
+std::size_t sample_row_size(std::int32_t width, std::int32_t bytes_per_pixel) {
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(bytes_per_pixel);
 }
 
 // 0 when there is nothing to write or the size does not fit a size_t.
-std::size_t filtered_size(const png_pixel_rows& rows) {
-    if (rows.width <= 0 || rows.height <= 0) return 0;
-    if (rows.bytes_per_pixel != 3 && rows.bytes_per_pixel != 4) return 0;
-    const std::size_t row_size = filtered_row_size(rows);
-    const auto height = static_cast<std::size_t>(rows.height);
-    if (row_size > SIZE_MAX / height) return 0;
-    return row_size * height;
+std::size_t filtered_size(std::int32_t width, std::int32_t height, std::int32_t bytes_per_pixel) {
+    if (width <= 0 || height <= 0) return 0;
+    if (bytes_per_pixel != 3 && bytes_per_pixel != 4) return 0;
+    const std::size_t row_size = 1 + sample_row_size(width, bytes_per_pixel);
+    const auto rows = static_cast<std::size_t>(height);
+    if (row_size > SIZE_MAX / rows) return 0;
+    return row_size * rows;
 }
 
 template <int bytes_per_pixel>
-void filter_row(const std::uint8_t* source, std::int32_t width, std::uint8_t* out) {
-    *out++ = FILTER_NONE;
+void reorder_row(const std::uint8_t* source, std::int32_t width, std::uint8_t* out) {
     for (std::int32_t x = 0; x < width; ++x, source += bytes_per_pixel, out += bytes_per_pixel) {
         out[0] = source[2];
         out[1] = source[1];
@@ -59,24 +67,76 @@ void filter_row(const std::uint8_t* source, std::int32_t width, std::uint8_t* ou
     }
 }
 
-void filter_rows(const png_pixel_rows& rows, std::uint8_t* out) {
-    const std::size_t row_size = filtered_row_size(rows);
-    for (std::int32_t y = 0; y < rows.height; ++y, out += row_size) {
-        const std::uint8_t* source =
-            rows.pixels + memory_row_offset(y, rows.height, rows.stride, rows.row_flags);
-        if (rows.bytes_per_pixel == 4)
-            filter_row<4>(source, rows.width, out);
-        else
-            filter_row<3>(source, rows.width, out);
+// Rounded to nearest, so that an opaque pixel keeps its colour and a clear one takes the
+// background's.
+std::uint8_t over_background(std::uint32_t channel, std::uint32_t alpha, std::uint32_t background) {
+    return static_cast<std::uint8_t>(
+        (channel * alpha + background * (ALPHA_OPAQUE - alpha) + ALPHA_OPAQUE / 2) / ALPHA_OPAQUE);
+}
+
+void composite_row(const std::uint8_t* source, std::int32_t width, std::uint32_t background,
+                   std::uint8_t* out) {
+    const std::uint32_t red = background >> 16 & 0xFF;
+    const std::uint32_t green = background >> 8 & 0xFF;
+    const std::uint32_t blue = background & 0xFF;
+    for (std::int32_t x = 0; x < width; ++x, source += 4, out += 3) {
+        out[0] = over_background(source[2], source[3], red);
+        out[1] = over_background(source[1], source[3], green);
+        out[2] = over_background(source[0], source[3], blue);
     }
+}
+
+// Picture row y as the file holds it before filtering.
+void sample_row(const png_pixel_rows& rows, const png_frame_settings& settings, std::int32_t y,
+                std::uint8_t* out) {
+    const std::uint8_t* source =
+        rows.pixels + memory_row_offset(y, rows.height, rows.stride, rows.row_flags);
+    if (rows.bytes_per_pixel == 3)
+        reorder_row<3>(source, rows.width, out);
+    else if (settings.rgb)
+        composite_row(source, rows.width, settings.background, out);
+    else
+        reorder_row<4>(source, rows.width, out);
+}
+
+// Writes the filtered samples to out and returns the filter type byte they go behind.
+std::uint8_t filter_row(png_row_filter filter, const png_filter_input& input, std::uint8_t* out,
+                        std::uint8_t* scratch) {
+    if (filter == png_row_filter::adaptive)
+        return static_cast<std::uint8_t>(png_filter_row_adaptive(input, out, scratch));
+    // The fixed choices hold the type byte they write.
+    const auto type = static_cast<png_filter_type>(filter);
+    png_filter_row(type, input, out);
+    return static_cast<std::uint8_t>(type);
+}
+
+// False when memory runs out.
+bool filter_rows(const png_pixel_rows& rows, const png_frame_settings& settings,
+                 std::int32_t bytes_per_pixel, std::uint8_t* out) {
+    const std::size_t row_size = sample_row_size(rows.width, bytes_per_pixel);
+    // Zeroed: the top row's row above.
+    const byte_block work(static_cast<std::uint8_t*>(std::calloc(FILTER_WORK_ROWS, row_size)));
+    if (work == nullptr) return false;
+    std::uint8_t* row = work.get();
+    std::uint8_t* prior = row + row_size;
+    std::uint8_t* trial = prior + row_size;
+    for (std::int32_t y = 0; y < rows.height; ++y, out += 1 + row_size) {
+        sample_row(rows, settings, y, row);
+        out[0] =
+            filter_row(settings.filter, {row, prior, row_size, bytes_per_pixel}, out + 1, trial);
+        std::swap(row, prior);
+    }
+    return true;
 }
 
 } // namespace
 
 std::int64_t png_idat_rows_bytes(std::int32_t width, std::int32_t height,
                                  std::int32_t bytes_per_pixel) {
-    const png_pixel_rows rows{nullptr, width, height, 0, 0, bytes_per_pixel};
-    return static_cast<std::int64_t>(filtered_size(rows));
+    const std::size_t size = filtered_size(width, height, bytes_per_pixel);
+    if (size == 0) return 0;
+    return static_cast<std::int64_t>(size +
+                                     FILTER_WORK_ROWS * sample_row_size(width, bytes_per_pixel));
 }
 
 std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
@@ -84,26 +144,27 @@ std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
     return png_idat_rows_bytes(width, height, bytes_per_pixel) + COMPRESSOR_TABLES;
 }
 
-png_idat_stream png_idat_compress(const png_pixel_rows& rows) {
-    png_idat_stream filtered = png_idat_filter(rows);
-    return png_idat_deflate(&filtered);
+png_idat_stream png_idat_compress(const png_pixel_rows& rows, const png_frame_settings& settings) {
+    png_idat_stream filtered = png_idat_filter(rows, settings);
+    return png_idat_deflate(&filtered, settings.level);
 }
 
-png_idat_stream png_idat_filter(const png_pixel_rows& rows) {
-    const std::size_t size = filtered_size(rows);
+png_idat_stream png_idat_filter(const png_pixel_rows& rows, const png_frame_settings& settings) {
+    const std::int32_t bytes_per_pixel = file_bytes_per_pixel(rows, settings);
+    const std::size_t size = filtered_size(rows.width, rows.height, bytes_per_pixel);
     if (rows.pixels == nullptr || size == 0) return {nullptr, 0};
     byte_block filtered = allocate_block(size);
-    if (filtered == nullptr) return {nullptr, 0};
-    filter_rows(rows, filtered.get());
+    if (filtered == nullptr || !filter_rows(rows, settings, bytes_per_pixel, filtered.get()))
+        return {nullptr, 0};
     return {filtered.release(), size};
 }
 
-png_idat_stream png_idat_deflate(png_idat_stream* filtered) {
+png_idat_stream png_idat_deflate(png_idat_stream* filtered, std::int32_t level) {
     const byte_block rows(filtered->bytes);
     const std::size_t size = filtered->size;
     *filtered = {nullptr, 0};
     if (rows == nullptr || size == 0) return {nullptr, 0};
-    const compressor_owner compressor(libdeflate_alloc_compressor(COMPRESSION_LEVEL));
+    const compressor_owner compressor(libdeflate_alloc_compressor(level));
     if (compressor == nullptr) return {nullptr, 0};
     const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), size);
     byte_block compressed = allocate_block(bound);
