@@ -1,0 +1,312 @@
+// The sums behind weighted means. The row kernels are the hot loop of a weighted render (every
+// layer passes through one once), so they are plain loops that the compiler vectorises: no
+// branch per pixel, restrict pointers, and a fixed trip count per block.
+#include "engine/weighted_mean.h"
+
+#include "engine/pool_task.h"
+#include "engine/srgb_linear.h"
+
+#include <oneapi/tbb/task_arena.h>
+#include <oneapi/tbb/task_group.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstddef>
+#include <exception>
+#include <limits>
+#include <new>
+#include <numeric>
+
+namespace korvel {
+
+// Runs rows of a layer in parts on the pool as layer_compositor does: deterministic because each
+// row belongs to exactly one part, and complete because a part the pool could not take is run
+// by the caller.
+class row_parts {
+public:
+    explicit row_parts(std::int32_t threads)
+        : parts_(threads > 1 ? threads * parts_per_thread : 1),
+          done_(parts_ > 1 ? new (std::nothrow) std::atomic<bool>[parts_] : nullptr) {
+        if (!done_) parts_ = 1;
+    }
+
+    // run(first, end) for the rows first to end - 1 of rows rows columns wide, all of them.
+    template <typename RowRange>
+    void run(std::int32_t rows, std::int32_t columns, const RowRange& run_rows) {
+        const bool large = static_cast<std::int64_t>(columns) * rows >= smallest_split_layer;
+        if (parts_ > 1 && large && rows >= parts_)
+            run_in_parts(rows, run_rows);
+        else
+            run_rows(0, rows);
+    }
+
+private:
+    // Below a quarter of a million pixels handing rows out costs more than it saves.
+    static constexpr std::int64_t smallest_split_layer = 1 << 18;
+    static constexpr std::int32_t parts_per_thread = 4;
+
+    // The caller runs the first part while the pool takes the others; its wait is isolated so
+    // that it picks up no unrelated pool work meanwhile.
+    template <typename RowRange>
+    void run_in_parts(std::int32_t rows, const RowRange& run_rows) {
+        const std::int32_t rows_per_part = (rows + parts_ - 1) / parts_;
+        const auto run_part = [this, &run_rows, rows, rows_per_part](std::int32_t part) {
+            const std::int32_t first = std::min(rows, part * rows_per_part);
+            run_rows(first, std::min(rows, first + rows_per_part));
+            done_[part].store(true, std::memory_order_release);
+        };
+        for (std::int32_t part = 0; part < parts_; ++part)
+            done_[part].store(false, std::memory_order_relaxed);
+        tbb::this_task_arena::isolate([&] {
+            try {
+                for (std::int32_t part = 1; part < parts_; ++part)
+                    pool_run(pool_, [&run_part, part] { run_part(part); });
+            } catch (...) {
+                // The parts not handed over are run below.
+            }
+            run_part(0);
+            pool_.wait();
+        });
+        for (std::int32_t part = 0; part < parts_; ++part)
+            if (!done_[part].load(std::memory_order_acquire)) run_part(part);
+    }
+
+    std::int32_t parts_;
+    std::unique_ptr<std::atomic<bool>[]> done_;
+    tbb::task_group pool_;
+};
+
+namespace {
+
+constexpr std::uint32_t largest_weight = 1024;
+constexpr std::int32_t largest_side = 32767;
+constexpr std::int32_t channels = 4; // sums per pixel: blue, green, red, alpha
+// At -O2 GCC vectorises only loops whose trip count the vector width divides.
+constexpr std::int32_t block_pixels = 16;
+
+// The layer's rows and columns that land on the canvas: its top rows (the last in memory) on
+// the canvas's top rows.
+struct placement {
+    std::int32_t source_row;
+    std::int32_t canvas_row;
+    std::int32_t rows;
+    std::int32_t columns;
+};
+
+placement place(const bitmap& layer, std::int32_t width, std::int32_t height) {
+    const std::int32_t rows = std::min(layer.height, height);
+    return {layer.height - rows, height - rows, rows, std::min(layer.width, width)};
+}
+
+struct stored_colour {
+    std::uint32_t operator()(std::uint8_t value) const { return value; }
+};
+
+struct linear_colour {
+    const std::uint16_t* decode;
+    std::uint32_t operator()(std::uint8_t value) const { return decode[value]; }
+};
+
+struct stored_mean {
+    std::uint8_t operator()(std::uint32_t mean) const { return static_cast<std::uint8_t>(mean); }
+};
+
+struct linear_mean {
+    const std::uint8_t* encode;
+    std::uint8_t operator()(std::uint32_t mean) const { return encode[mean]; }
+};
+
+// Factor is the weight, or the weight negated modulo the sum type's range to take a layer out.
+template <std::int32_t Bytes, typename Sum, typename Colour>
+void sum_pixels(const std::uint8_t* __restrict source, Sum* __restrict sums, std::int32_t count,
+                Sum factor, Colour colour) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::uint8_t* pixel = source + i * Bytes;
+        Sum* sum = sums + i * channels;
+        const Sum weighted_alpha = factor * (Bytes == 4 ? pixel[3] : 255u);
+        sum[0] += weighted_alpha * colour(pixel[0]);
+        sum[1] += weighted_alpha * colour(pixel[1]);
+        sum[2] += weighted_alpha * colour(pixel[2]);
+        sum[3] += weighted_alpha;
+    }
+}
+
+template <std::int32_t Bytes, typename Sum, typename Colour>
+void sum_row(const std::uint8_t* source, Sum* sums, std::int32_t count, Sum factor, Colour colour) {
+    std::int32_t done = 0;
+    for (; done + block_pixels <= count; done += block_pixels)
+        sum_pixels<Bytes>(source + done * Bytes, sums + done * channels, block_pixels, factor,
+                          colour);
+    sum_pixels<Bytes>(source + done * Bytes, sums + done * channels, count - done, factor, colour);
+}
+
+template <std::int32_t Bytes, typename Sum, typename Colour>
+void sum_layer_rows(row_parts& parts, const bitmap& layer, std::int32_t width, std::int32_t height,
+                    Sum factor, Colour colour, Sum* sums) {
+    const placement at = place(layer, width, height);
+    parts.run(at.rows, at.columns, [&](std::int32_t first, std::int32_t end) {
+        for (std::int32_t row = first; row < end; ++row)
+            sum_row<Bytes>(
+                layer.pixels + static_cast<std::ptrdiff_t>(at.source_row + row) * layer.stride,
+                sums + static_cast<std::ptrdiff_t>(at.canvas_row + row) * width * channels,
+                at.columns, factor, colour);
+    });
+}
+
+template <typename Sum, typename Colour>
+void sum_layer(row_parts& parts, const bitmap& layer, std::int32_t width, std::int32_t height,
+               Sum factor, Colour colour, Sum* sums) {
+    if (layer.depth == 32)
+        sum_layer_rows<4>(parts, layer, width, height, factor, colour, sums);
+    else
+        sum_layer_rows<3>(parts, layer, width, height, factor, colour, sums);
+}
+
+template <typename Sum, typename Mean>
+void mean_row(const Sum* __restrict sums, std::uint8_t* __restrict pixels, std::int32_t count,
+              Sum total_weight, Mean mean) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        const Sum* sum = sums + i * channels;
+        std::uint8_t* pixel = pixels + i * 4;
+        const Sum alpha_sum = sum[3];
+        for (std::int32_t colour = 0; colour < 3; ++colour)
+            pixel[colour] = mean(alpha_sum == 0 ? 0 : (sum[colour] + alpha_sum / 2) / alpha_sum);
+        pixel[3] = static_cast<std::uint8_t>((alpha_sum + total_weight / 2) / total_weight);
+    }
+}
+
+template <typename Sum, typename Mean>
+void write_means(row_parts& parts, const Sum* sums, Sum total_weight, Mean mean, bitmap& canvas) {
+    // No weight means no alpha either: every sum is 0.
+    const Sum divisor = std::max<Sum>(total_weight, 1);
+    parts.run(canvas.height, canvas.width, [&](std::int32_t first, std::int32_t end) {
+        for (std::int32_t row = first; row < end; ++row)
+            mean_row(sums + static_cast<std::ptrdiff_t>(row) * canvas.width * channels,
+                     canvas.pixels + static_cast<std::ptrdiff_t>(row) * canvas.stride, canvas.width,
+                     divisor, mean);
+    });
+}
+
+// Whether the largest sum, with room for the rounding term added to it, exceeds 32 bits.
+bool needs_wide_sums(std::uint32_t max_weight, std::int64_t layers, bool linear) {
+    const std::uint64_t colour_limit = (linear ? linear_white : 255u) + 1;
+    const std::uint64_t per_layer = std::max<std::uint64_t>(max_weight, 1) * 255 * colour_limit;
+    const auto bound_layers = static_cast<std::uint64_t>(std::max<std::int64_t>(layers, 1));
+    return bound_layers > std::numeric_limits<std::uint32_t>::max() / per_layer;
+}
+
+bool summable(const bitmap& layer) {
+    return layer.type == OBJ_BITMAP && layer.pixels != nullptr &&
+           (layer.depth == 24 || layer.depth == 32);
+}
+
+} // namespace
+
+std::vector<std::uint32_t> quantised_weights(const std::vector<double>& weights) {
+    const bool usable = std::all_of(weights.begin(), weights.end(), [](double weight) {
+        return std::isfinite(weight) && weight >= 0;
+    });
+    const double largest =
+        usable && !weights.empty() ? *std::max_element(weights.begin(), weights.end()) : 0;
+    if (largest <= 0) return {};
+    try {
+        std::vector<std::uint32_t> quantised;
+        quantised.reserve(weights.size());
+        std::uint32_t divisor = 0;
+        for (const double weight : weights) {
+            quantised.push_back(
+                static_cast<std::uint32_t>(std::round(weight / largest * largest_weight)));
+            divisor = std::gcd(divisor, quantised.back());
+        }
+        for (std::uint32_t& weight : quantised)
+            weight /= divisor;
+        return quantised;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+std::vector<double> gauss_weights(std::int64_t layers, double sigma) {
+    if (layers < 1 || !std::isfinite(sigma) || sigma <= 0) return {};
+    try {
+        std::vector<double> weights(static_cast<std::size_t>(layers));
+        const double centre = static_cast<double>(layers - 1) / 2;
+        for (std::size_t i = 0; i < weights.size(); ++i) {
+            const double distance = (static_cast<double>(i) - centre) / sigma;
+            weights[i] = std::exp(-distance * distance / 2);
+        }
+        return weights;
+    } catch (const std::exception&) { // bad_alloc, or length_error for absurd lengths
+        return {};
+    }
+}
+
+weighted_mean::weighted_mean(std::int32_t width, std::int32_t height, std::uint32_t max_weight,
+                             std::int64_t layers, bool linear, std::int32_t threads)
+    : width_(width), height_(height), linear_(linear) {
+    if (width < 1 || height < 1 || width > largest_side || height > largest_side) return;
+    const auto count =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * channels;
+    try {
+        if (needs_wide_sums(max_weight, layers, linear))
+            sums_.emplace<std::vector<std::uint64_t>>(count);
+        else
+            sums_.emplace<std::vector<std::uint32_t>>(count);
+        parts_ = std::make_unique<row_parts>(threads);
+        ready_ = true;
+    } catch (const std::bad_alloc&) {
+        sums_.emplace<std::vector<std::uint32_t>>();
+    }
+}
+
+weighted_mean::~weighted_mean() = default;
+
+bool weighted_mean::add(const bitmap& layer, std::uint32_t weight) {
+    return sum_in(layer, weight, false);
+}
+
+bool weighted_mean::remove(const bitmap& layer, std::uint32_t weight) {
+    return sum_in(layer, weight, true);
+}
+
+bool weighted_mean::sum_in(const bitmap& layer, std::uint32_t weight, bool taking_out) {
+    if (!ready_ || !summable(layer)) return false;
+    total_weight_ += taking_out ? 0 - std::uint64_t{weight} : weight;
+    std::visit(
+        [&](auto& sums) {
+            using Sum = typename std::decay_t<decltype(sums)>::value_type;
+            const Sum factor = taking_out ? Sum{0} - weight : Sum{weight};
+            if (linear_)
+                sum_layer(*parts_, layer, width_, height_, factor,
+                          linear_colour{srgb_to_linear_table()}, sums.data());
+            else
+                sum_layer(*parts_, layer, width_, height_, factor, stored_colour{}, sums.data());
+        },
+        sums_);
+    return true;
+}
+
+void weighted_mean::write(bitmap& canvas) const {
+    const bool fits = canvas.type == OBJ_BITMAP && canvas.pixels != nullptr && canvas.depth == 32 &&
+                      canvas.width == width_ && canvas.height == height_;
+    if (!ready_ || !fits) return;
+    std::visit(
+        [&](const auto& sums) {
+            using Sum = typename std::decay_t<decltype(sums)>::value_type;
+            const auto total = static_cast<Sum>(total_weight_);
+            if (linear_)
+                write_means(*parts_, sums.data(), total, linear_mean{linear_to_srgb_table()},
+                            canvas);
+            else
+                write_means(*parts_, sums.data(), total, stored_mean{}, canvas);
+        },
+        sums_);
+}
+
+void weighted_mean::clear() {
+    std::visit([](auto& sums) { std::fill(sums.begin(), sums.end(), 0); }, sums_);
+    total_weight_ = 0;
+}
+
+} // namespace korvel
