@@ -59,20 +59,32 @@ bool output_folder_usable(batch_job& job) {
     return false;
 }
 
+// The inputs from one output frame's first input to the next one's.
+std::int64_t step_of(const batch_job& job) {
+    return job.options.step ? job.options.step : job.options.layers;
+}
+
+// The output frames of the whole sequence: every window of L inputs, a step apart, whose last
+// input exists.
+std::int64_t output_frames(const batch_job& job) {
+    if (job.scan.count < job.options.layers) return 0;
+    return (job.scan.count - job.options.layers) / step_of(job) + 1;
+}
+
 // The number of frames the job will save: those of the chosen range that the input count allows.
 std::int32_t frames_to_render(const batch_job& job) {
-    const std::int64_t frames = job.scan.count / job.options.layers;
+    const std::int64_t frames = output_frames(job);
     const std::int64_t last = std::min<std::int64_t>(job.options.last_frame, frames);
     return static_cast<std::int32_t>(std::max<std::int64_t>(0, last - job.options.first_frame + 1));
 }
 
-// --fps, else the input clip's rate over the L inputs that make one output frame, else 25.
+// --fps, else the input clip's rate over the inputs from one output frame to the next, else 25.
 void choose_rate(batch_job& job) {
     std::int64_t num = job.options.rate_num;
     std::int64_t den = job.options.rate_den;
     if (num == 0 && job.scan.rate_num > 0) {
         num = job.scan.rate_num;
-        den = std::int64_t{job.scan.rate_den} * job.options.layers;
+        den = std::int64_t{job.scan.rate_den} * step_of(job);
     } else if (num == 0) {
         num = 25;
         den = 1;
@@ -96,8 +108,8 @@ std::int32_t open_job(void* host, render_totals* totals) {
     const std::int32_t frames = frames_to_render(job);
     if (frames == 0 && job.scan.count >= job.options.layers) {
         batch_report(job,
-                     "no frame to render: the sequence has " +
-                         std::to_string(job.scan.count / job.options.layers) + " frames",
+                     "no frame to render: the sequence has " + std::to_string(output_frames(job)) +
+                         " frames",
                      false);
     }
     job.progress.start(frames);
@@ -183,6 +195,12 @@ render_host batch_host(batch_job* job) {
     job->media.output_clip = options.output_clip.empty() ? nullptr : job->output_clip.c_str();
     job->media.background = options.background;
     job->media.skip_existing = options.skip_existing ? 1 : 0;
+    job->media.step = options.step;
+    job->media.weights = options.weights.empty() ? nullptr : options.weights.data();
+    job->media.weight_count = static_cast<std::int64_t>(options.weights.size());
+    job->media.linear = options.linear ? 1 : 0;
+    job->media.png = options.png;
+    job->media.png.background = options.background;
     return {&batch_host_ops, job};
 }
 

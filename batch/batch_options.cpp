@@ -3,6 +3,7 @@
 #include "batch/batch_options.h"
 
 #include "batch/batch_numbers.h"
+#include "batch/batch_weights.h"
 #include "image/clip_writer.h"
 #include "runtime/utf.h"
 
@@ -20,6 +21,12 @@ enum long_only_option {
     OPTION_FPS,
     OPTION_BACKGROUND,
     OPTION_SKIP_EXISTING,
+    OPTION_STEP,
+    OPTION_WEIGHTS,
+    OPTION_LINEAR,
+    OPTION_COMPRESSION,
+    OPTION_PNG_FILTER,
+    OPTION_FORMAT,
 };
 
 constexpr char short_options[] = ":l:a:rj:qh";
@@ -33,6 +40,12 @@ constexpr option long_options[] = {
     {"fps", required_argument, nullptr, OPTION_FPS},
     {"background", required_argument, nullptr, OPTION_BACKGROUND},
     {"skip-existing", no_argument, nullptr, OPTION_SKIP_EXISTING},
+    {"step", required_argument, nullptr, OPTION_STEP},
+    {"weights", required_argument, nullptr, OPTION_WEIGHTS},
+    {"linear", no_argument, nullptr, OPTION_LINEAR},
+    {"compression", required_argument, nullptr, OPTION_COMPRESSION},
+    {"png-filter", required_argument, nullptr, OPTION_PNG_FILTER},
+    {"format", required_argument, nullptr, OPTION_FORMAT},
     {"stats", no_argument, nullptr, OPTION_STATS},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
@@ -94,10 +107,46 @@ bool apply_clip_value(int code, const char* value, batch_options* options, std::
     return colour.has_value();
 }
 
+constexpr std::pair<const char*, png_row_filter> png_filters[] = {
+    {"none", png_row_filter::none},
+    {"sub", png_row_filter::sub},
+    {"up", png_row_filter::up},
+    {"paeth", png_row_filter::paeth},
+    {"adaptive", png_row_filter::adaptive},
+};
+
+// The PNG options' values; false with error set when the value is unusable.
+bool apply_png_value(int code, const char* value, png_frame_settings* png, std::string* error) {
+    const std::string text(value);
+    if (code == OPTION_FORMAT && (text == "rgba" || text == "rgb")) {
+        png->rgb = text == "rgb";
+        return true;
+    }
+    for (const auto& [name, filter] : png_filters) {
+        if (code == OPTION_PNG_FILTER && text == name) {
+            png->filter = filter;
+            return true;
+        }
+    }
+    const auto level = read_whole_number(value);
+    if (code == OPTION_COMPRESSION && level && *level >= 0 && *level <= 12) {
+        png->level = static_cast<std::int32_t>(*level);
+        return true;
+    }
+    *error = bad_value(code,
+                       code == OPTION_FORMAT       ? "rgba or rgb"
+                       : code == OPTION_PNG_FILTER ? "none, sub, up, paeth or adaptive"
+                                                   : "a level from 0 to 12",
+                       value);
+    return false;
+}
+
 // Applies option code with its value; false with error set when the value is unusable.
 bool apply_value(int code, const char* value, batch_options* options, std::string* error) {
     if (code == OPTION_FPS || code == OPTION_BACKGROUND)
         return apply_clip_value(code, value, options, error);
+    if (code == OPTION_COMPRESSION || code == OPTION_PNG_FILTER || code == OPTION_FORMAT)
+        return apply_png_value(code, value, &options->png, error);
     if (code == OPTION_FRAMES) {
         const auto range = read_frame_range(value);
         if (range) {
@@ -115,6 +164,10 @@ bool apply_value(int code, const char* value, batch_options* options, std::strin
     }
     if (code == 'l' && number && *number >= 1) {
         options->layers = *number;
+        return true;
+    }
+    if (code == OPTION_STEP && number && *number >= 1) {
+        options->step = *number;
         return true;
     }
     if (code == 'j' && number && *number >= 1 && *number <= std::numeric_limits<int>::max()) {
@@ -175,10 +228,40 @@ bool take_output(const char* text, batch_options* options, std::string* error) {
     return take_folder(text, "output", &options->output_folder, error);
 }
 
+// The options given that only some outputs use.
+struct used_options {
+    bool rate = false, background = false, png = false;
+    void note(int code) {
+        rate |= code == OPTION_FPS;
+        background |= code == OPTION_BACKGROUND;
+        png |= code == OPTION_COMPRESSION || code == OPTION_PNG_FILTER || code == OPTION_FORMAT;
+    }
+};
+
+// The weights once L is known; --linear sums colours for a mean, which the stack does not make.
+bool take_weights(const std::string& text, batch_options* options, std::string* error) {
+    if (!read_weights(text, options->layers, &options->weights, error)) {
+        *error = "--weights " + *error;
+        return false;
+    }
+    if (options->linear && options->weights.empty()) {
+        *error = "--linear works with a weighted mean (--weights), not with ramp";
+        return false;
+    }
+    return true;
+}
+
 // What only a clip output uses, and what a clip output cannot do, are refused rather than ignored.
-bool check_clip_options(const batch_options& options, bool rate_or_background, std::string* error) {
-    if (options.output_clip.empty() && rate_or_background) {
-        *error = "--fps and --background set a clip's frames, and OUTPUT is a folder";
+bool check_clip_options(const batch_options& options, const used_options& used,
+                        std::string* error) {
+    const bool clip = !options.output_clip.empty();
+    if (!clip && (used.rate || (used.background && !options.png.rgb))) {
+        *error = "--fps and --background set a clip's frames (--background also those of "
+                 "--format rgb), and OUTPUT is a folder";
+        return false;
+    }
+    if (clip && used.png) {
+        *error = "--compression, --png-filter and --format set PNG files, and OUTPUT is a clip";
         return false;
     }
     if (!options.output_clip.empty() && options.skip_existing) {
@@ -213,7 +296,8 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
     opterr = 0;
     bool help = false;
     bool version = false;
-    bool rate_or_background = false;
+    used_options used;
+    std::string weights = "ramp";
     for (;;) {
         const int code = getopt_long(argc, argv, short_options, long_options, nullptr);
         if (code == -1) break;
@@ -236,19 +320,26 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
         case OPTION_SKIP_EXISTING:
             options->skip_existing = true;
             break;
+        case OPTION_LINEAR:
+            options->linear = true;
+            break;
+        case OPTION_WEIGHTS:
+            weights = optarg;
+            break;
         case ':':
         case '?':
             *error = refused_option(code, argv);
             return batch_command::usage_error;
         default:
             if (!apply_value(code, optarg, options, error)) return batch_command::usage_error;
-            rate_or_background |= code == OPTION_FPS || code == OPTION_BACKGROUND;
+            used.note(code);
         }
     }
     if (help) return batch_command::help;
     if (version) return batch_command::version;
-    const bool usable = take_paths(argc, argv, options, error) &&
-                        check_clip_options(*options, rate_or_background, error);
+    const bool usable = take_weights(weights, options, error) &&
+                        take_paths(argc, argv, options, error) &&
+                        check_clip_options(*options, used, error);
     return usable ? batch_command::render : batch_command::usage_error;
 }
 
@@ -272,6 +363,20 @@ options:
   -a, --alpha N     opacity budget of the trailing frames (default 255)
   -r, --reverse     stack each group in reverse order: its last frame is the opaque one
   -j, --threads N   use at most N threads (default: every processor)
+      --step S      inputs from one output frame's first input to the next one's (default L):
+                    frame n is made of inputs (n-1)*S+1 to (n-1)*S+L, for every n whose last
+                    input exists; S < L overlaps the groups (S = 1 leaves a trail), S > L skips
+                    inputs
+      --weights W   ramp (default: the first layer opaque, each following one fainter), or a
+                    weighted mean of the layers: equal, gauss[:SIGMA] (SIGMA in layers, by
+                    default L/6) or L numbers separated by commas (1,2,3,2,1), in input order
+      --linear      sum a weighted mean's colours in linear light instead of sRGB
+      --compression N
+                    PNG compression level from 0 (none, fastest) to 12 (smallest, default)
+      --png-filter F
+                    PNG row filter: none (default), sub, up, paeth or adaptive
+      --format F    rgba (default) or rgb: 24-bit PNG files, each pixel laid over
+                    --background
       --frames A-B  render only output frames A to B, numbered and named as in a full run;
                     A- renders from A to the end, A renders frame A alone
       --skip-existing
@@ -280,8 +385,8 @@ options:
       --fps RATE    frames per second of a clip OUTPUT (25, 29.97 or 30000/1001); default: the
                     input clip's rate divided by L, or 25 for a folder INPUT
       --background COLOUR
-                    what shows through transparent pixels in an .mp4 (#RRGGBB, black or
-                    white; default black)
+                    what shows through transparent pixels in an .mp4 or with --format rgb
+                    (#RRGGBB, black or white; default black)
       --stats       after the render, print the time spent decoding, compositing and
                     encoding, summed over threads
   -q, --quiet       show no progress (errors are still printed)

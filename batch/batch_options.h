@@ -3,9 +3,12 @@
 // much to report.
 #pragma once
 
+#include "image/png_codec.h"
+
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -18,6 +21,11 @@ struct batch_options {
     std::int32_t rate_den = 1;
     std::uint32_t background = 0; // 0xRRGGBB
     bool skip_existing = false;
+    std::int64_t step = 0; // --step; 0: L, consecutive groups
+    // --weights as integer weights, one per layer in input order; none for the fading stack
+    std::vector<std::uint32_t> weights;
+    bool linear = false;
+    png_frame_settings png; // --compression, --png-filter, --format and its --background
     std::int64_t layers = 100;
     std::int64_t alpha = 255;
     bool reverse = false;

@@ -4,6 +4,8 @@
 #include "engine/render_stats.h"
 #include "image/load_problem.h"
 
+#include <cstring>
+
 namespace korvel {
 
 clip_source::~clip_source() {
@@ -18,14 +20,31 @@ void clip_source::drop_before(std::int64_t index) {
     }
 }
 
-image_handle_t clip_source::take(std::int64_t index, std::int64_t keep_from) {
+// A frame that stays for a later take hands out a copy.
+image_handle_t clip_source::hand_out(std::int64_t index, image_handle_t frame,
+                                     std::int64_t reuse_from) {
+    if (index < reuse_from) return frame;
+    kept_.emplace(index, frame);
+    const bitmap* kept = bitmap_get(frame);
+    const image_handle_t copy = bitmap_create(kept->width, kept->height, kept->depth);
+    if (const bitmap* made = bitmap_get(copy))
+        std::memcpy(made->pixels, kept->pixels,
+                    static_cast<std::size_t>(kept->stride) *
+                        static_cast<std::size_t>(kept->height));
+    else
+        load_problem_note("out of memory");
+    return copy;
+}
+
+image_handle_t clip_source::take(std::int64_t index, std::int64_t keep_from,
+                                 std::int64_t reuse_from) {
     drop_before(keep_from);
     load_problem_clear();
     stage_timer timer(render_stage::decode);
     while (decoded_ < index) {
         const image_handle_t frame = clip_reader_next(reader_);
         if (!frame) return 0;
-        if (++decoded_ == index) return frame;
+        if (++decoded_ == index) return hand_out(index, frame, reuse_from);
         if (decoded_ >= keep_from)
             kept_.emplace(decoded_, frame);
         else
@@ -38,7 +57,7 @@ image_handle_t clip_source::take(std::int64_t index, std::int64_t keep_from) {
     }
     const image_handle_t frame = found->second;
     kept_.erase(found);
-    return frame;
+    return hand_out(index, frame, reuse_from);
 }
 
 } // namespace korvel

@@ -28,9 +28,10 @@ std::int32_t remove_part(const char16_t* part) {
     return 0;
 }
 
-std::int32_t frame_part_write(image_handle_t canvas, const char16_t* part) {
+std::int32_t frame_part_write(image_handle_t canvas, const char16_t* part,
+                              const png_frame_settings& settings) {
     errno = 0;
-    return png_encode_releasing(canvas, part) ? 1 : remove_part(part);
+    return png_encode_releasing(canvas, part, settings) ? 1 : remove_part(part);
 }
 
 std::int32_t frame_part_commit(const char16_t* part, const char16_t* path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "image/bitmap.h"
+#include "image/png_codec.h"
 
 #include <cstdint>
 #include <string>
@@ -16,7 +17,8 @@ std::u16string frame_part_name(const char16_t* path);
 // ... the writing of the 32-bit bitmap as an RGBA PNG to part; a failed write removes part, and
 // errno then tells why when the system said (0 when it did not). Non-zero on success. The bitmap is
 // freed, as soon as its rows are copied out for compressing.
-std::int32_t frame_part_write(image_handle_t canvas, const char16_t* part);
+std::int32_t frame_part_write(image_handle_t canvas, const char16_t* part,
+                              const png_frame_settings& settings = {});
 
 // ... and the renaming, which gives the written part its final name path, replacing an older file
 // of that name; on failure part is removed, path left as it was and errno tells why. Non-zero on

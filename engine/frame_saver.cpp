@@ -175,7 +175,7 @@ void frame_saver::encode(const frame_ptr& work) {
             written = clip_writer_add(clip_, canvas) != 0;
             if (!written) work->problem = clip_writer_problem(clip_);
         } else {
-            written = frame_part_write(canvas, work->part.c_str()) != 0;
+            written = frame_part_write(canvas, work->part.c_str(), png_) != 0;
             if (!written) work->problem = error_text(errno);
         }
     } catch (...) {

@@ -11,6 +11,7 @@
 #include "engine/work_allowance.h"
 #include "image/bitmap.h"
 #include "image/clip_writer.h"
+#include "image/png_codec.h"
 
 #include <oneapi/tbb/task_group.h>
 
@@ -45,6 +46,9 @@ public:
     // being saved as PNG files: one at a time and in order, each before hand_over returns. Call it
     // before the first frame is handed over.
     void write_into(clip_writer* clip);
+
+    // How the PNG files are written from now on; the default is the window's.
+    void write_as(const png_frame_settings& settings) { png_ = settings; }
 
     // Takes the bitmap (32-bit canvas) to be saved as a PNG under path, first waiting while the
     // limit of frames in flight is reached. 0, with the bitmap freed, once a frame has failed or
@@ -91,6 +95,7 @@ private:
 
     std::size_t limit_;
     clip_writer* clip_ = nullptr;
+    png_frame_settings png_;
     work_allowance* const allowance_;
     const std::int64_t canvas_bytes_;
     const std::int64_t workspace_bytes_;

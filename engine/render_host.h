@@ -3,6 +3,8 @@
 // requesters; the batch renderer gives fixed values and writes to the terminal.
 #pragma once
 
+#include "image/png_codec.h"
+
 #include <cstdint>
 
 namespace korvel {
@@ -23,6 +25,15 @@ struct render_media {
     std::int32_t rate_den;
     std::uint32_t background;   // 0xRRGGBB under the frames of a clip kind without alpha
     std::int32_t skip_existing; // non-zero: a frame whose file exists is not rendered again
+    // Output frame n is made of inputs (n - 1) x step + 1 to (n - 1) x step + L, for every n whose
+    // last input exists; 0: consecutive groups of L, as in the window.
+    std::int64_t step;
+    // A weighted mean of each frame's layers instead of the fading stack: weight_count integer
+    // weights (it must equal L), the first for the layer drawn first; null for the stack.
+    const std::uint32_t* weights;
+    std::int64_t weight_count;
+    std::int32_t linear;    // the mean's colours are summed in linear light
+    png_frame_settings png; // how frames are written as PNG files
 };
 
 struct render_host_ops {

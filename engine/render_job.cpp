@@ -21,6 +21,7 @@
 #include "engine/load_plan.h"
 #include "engine/render_stats.h"
 #include "engine/stale_parts.h"
+#include "engine/weighted_mean.h"
 #include "image/clip_writer.h"
 #include "image/codec.h"
 #include "image/image.h"
@@ -38,6 +39,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace korvel {
 
@@ -55,6 +57,11 @@ struct job {
     job(const render_host* runner, const render_media* extras, const render_totals& texts,
         std::u16string folder)
         : host(runner), media(extras), totals(texts), folder_seen(std::move(folder)),
+          step(extras ? extras->step : 0),
+          weights(extras && extras->weights
+                      ? std::vector<std::uint32_t>(extras->weights,
+                                                   extras->weights + extras->weight_count)
+                      : std::vector<std::uint32_t>()),
           shape(engine_shape_for(str_to_int(texts.width), str_to_int(texts.height))),
           allowance(shape.work_ahead), cache(shape.read_ahead, &allowance, shape.frame_bytes),
           saver(shape.in_flight, &allowance, shape.frame_bytes,
@@ -62,7 +69,7 @@ struct job {
           compositor(shape.threads) {}
 
     const render_host* host;
-    const render_media* media; // korvel-render's clips and resuming; null for the window
+    const render_media* media; // korvel-render's clips, windows and means; null for the window
     render_totals totals;
     // Entry names of the batch, by key (3 ... L + 2). Keys of earlier frames stay, as they would
     // in a file of keys, so a larger L read mid-frame finds what an earlier frame left.
@@ -82,6 +89,16 @@ struct job {
     std::int64_t planned_layers = 0; // L and "Rev." that the forecast in force assumes
     bool planned_reverse = false;
     std::int64_t batch_first = 0; // the input index of the first entry of the frame's batch
+
+    // korvel-render's sliding windows: the step between windows (0: consecutive groups), and the
+    // names of inputs passed that a later window may take again, by input index.
+    std::int64_t step = 0;
+    std::map<std::int64_t, std::u16string> inputs_passed;
+    // Its weighted means: the weights by layer (none: the fading stack), the sums, and the frame
+    // whose window the sums hold, so that the next window can be slid to rather than summed anew.
+    std::vector<std::uint32_t> weights;
+    std::unique_ptr<weighted_mean> mean;
+    std::int32_t summed_frame = 0;
 
     std::unique_ptr<clip_source> clip_in;
     clip_writer_ptr clip_out{nullptr, clip_writer_close}; // outlives the saver, which writes to it
@@ -178,15 +195,48 @@ bool within_batch(std::int64_t key, std::int64_t layers) {
     return static_cast<std::int32_t>(key) <= static_cast<std::int32_t>(layers + FIRST_LAYER - 1);
 }
 
+bool stepping(const job& j) {
+    return j.step > 0;
+}
+
+// Running sums slide from one window to the next with equal weights: the inputs that leave the
+// window are taken out and the ones that enter added, instead of summing all L anew.
+bool running_sums(const job& j, std::int64_t layers) {
+    return j.mean && stepping(j) && j.step < layers &&
+           std::adjacent_find(j.weights.begin(), j.weights.end(), std::not_equal_to<>()) ==
+               j.weights.end();
+}
+
+// Whether the sums hold the window of the frame before the one being composed.
+bool sums_hold_previous(const job& j) {
+    return j.summed_frame > 0 && j.summed_frame == j.frame - 1;
+}
+
+// The output frames of the inputs, should L stay at layers: whole groups, or with a step every
+// window whose last input exists.
+std::int32_t frames_for(const job& j, std::int64_t layers) {
+    const std::int64_t total = total_images(j);
+    if (!stepping(j)) return static_cast<std::int32_t>(div_i64(total, layers));
+    if (total < layers) return 0;
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>((total - layers) / j.step + 1, INT32_MAX));
+}
+
+std::int32_t progress_at(const job& j, std::int64_t layers, std::int32_t frame) {
+    if (stepping(j)) return job_progress(frames_for(j, layers), 1, frame);
+    return job_progress(total_images(j), layers, frame);
+}
+
 // The frames still to render from frame on (itself included), should L stay at layers.
 std::int64_t frames_from(const job& j, std::int64_t layers, std::int32_t frame) {
-    const auto by_count = static_cast<std::int32_t>(div_i64(total_images(j), layers));
+    const std::int32_t by_count = frames_for(j, layers);
     return std::max<std::int64_t>(0, std::int64_t{std::min(by_count, j.last_frame)} - frame + 1);
 }
 
-// A clip is decoded in order as the job goes, so there is nothing to forecast.
+// A clip is decoded in order as the job goes, so there is nothing to forecast; windows are
+// forecast on their own.
 void forecast(job& j, name_list current, std::int64_t layers, std::int64_t frames) {
-    if (from_clip(j)) return;
+    if (from_clip(j) || stepping(j) || j.mean) return;
     j.planned_layers = layers;
     j.planned_reverse = j.reverse_seen;
     j.cache.plan({j.folder_seen, std::move(current), j.listing, j.delivered, layers, j.reverse_seen,
@@ -211,6 +261,43 @@ void forecast_rest_of_frame(job& j, std::int64_t index, std::int64_t slot, std::
         current.push_back(found->second);
     }
     forecast(j, std::move(current), layers, frames_from(j, layers, j.frame + 1));
+}
+
+// The loads of frame's window by input index, in the order the job makes them: all of the
+// window, or after the window before it only the inputs that leave the sums and those that enter.
+void window_loads(const job& j, std::int32_t frame, std::int64_t layers, bool slide,
+                  std::vector<std::int64_t>* loads) {
+    const std::int64_t step = stepping(j) ? j.step : layers;
+    const std::int64_t first = std::int64_t{frame - 1} * step + 1;
+    if (slide) {
+        for (std::int64_t index = first - step; index < first; ++index)
+            loads->push_back(index);
+        for (std::int64_t index = first + layers - step; index < first + layers; ++index)
+            loads->push_back(index);
+        return;
+    }
+    for (std::int64_t position = 0; position < layers; ++position)
+        loads->push_back(!j.mean && j.reverse_seen ? first + layers - 1 - position
+                                                   : first + position);
+}
+
+// Before a window is taken (with a step, or for a mean): the read-ahead is given this frame's
+// loads and the next frames', as many as it holds, from the folder's listing.
+void forecast_windows(job& j, std::int64_t layers) {
+    if (from_clip(j) || !(stepping(j) || j.mean) || !j.listing) return;
+    std::vector<std::int64_t> loads;
+    const bool running = running_sums(j, layers);
+    const std::int32_t last = std::min(frames_for(j, layers), j.last_frame);
+    for (std::int32_t frame = j.frame;
+         frame <= last && loads.size() < static_cast<std::size_t>(j.shape.read_ahead); ++frame) {
+        const bool slid = frame > j.frame || sums_hold_previous(j);
+        window_loads(j, frame, layers, running && slid, &loads);
+    }
+    name_list names;
+    for (const std::int64_t index : loads)
+        if (index >= 1 && index <= static_cast<std::int64_t>(j.listing->size()))
+            names.push_back((*j.listing)[static_cast<std::size_t>(index - 1)]);
+    j.cache.plan({j.folder_seen, std::move(names), j.listing, 0, layers, false, 0});
 }
 
 bool create_canvas(job& j) {
@@ -245,22 +332,49 @@ std::u16string next_entry_name(job& j) {
     return name;
 }
 
-// Takes the next L entries of the enumeration as the frame's batch.
+// The name of input index, for a window that may begin before the enumeration's position. The
+// names a later window may still take are kept: with running sums, those of the inputs that
+// leave the sums at the next window too.
+std::u16string input_name(job& j, std::int64_t index) {
+    while (j.delivered < index) {
+        std::u16string name = next_entry_name(j);
+        j.inputs_passed[j.delivered] = std::move(name);
+    }
+    j.inputs_passed.erase(j.inputs_passed.begin(),
+                          j.inputs_passed.lower_bound(j.batch_first - j.step));
+    const auto found = j.inputs_passed.find(index);
+    return found == j.inputs_passed.end() ? std::u16string() : found->second;
+}
+
+// Takes the frame's batch: the next L entries of the enumeration, or with a step the frame's
+// window.
 outcome collect_batch(job& j) {
     std::int64_t layers = 0;
-    j.batch_first = j.delivered + 1;
+    j.batch_first = stepping(j) ? std::int64_t{j.frame - 1} * j.step + 1 : j.delivered + 1;
     for (std::int64_t key = FIRST_LAYER; read_layers(j, &layers) && within_batch(key, layers);
          ++key) {
-        j.names[key] = next_entry_name(j);
+        j.names[key] =
+            stepping(j) ? input_name(j, j.batch_first + key - FIRST_LAYER) : next_entry_name(j);
         j.host->ops->record_name(j.host->state, key, j.names[key].c_str());
         if (check_cancel(j) == outcome::stop) return outcome::stop;
     }
     return j.ended ? outcome::stop : outcome::go_on;
 }
 
-// Layer slot from the clip's frame of that number; the rest of the batch is kept as decoded.
+// Layer slot from the clip's frame of that number. The frames of the batch decoded before their
+// turn are kept, and with windows that overlap those that the next window takes again; with
+// running sums, all of the window, whose first inputs leave the sums at the next.
 bool load_clip_layer(job& j, obj_number slot, const std::u16string& number) {
-    const image_handle_t frame = j.clip_in->take(str_to_int(number.c_str()), j.batch_first);
+    std::int64_t layers = 0;
+    read_layers(j, &layers);
+    std::int64_t keep_from = j.batch_first, reuse_from = INT64_MAX;
+    if (running_sums(j, layers)) {
+        keep_from = j.batch_first - j.step;
+        reuse_from = j.batch_first;
+    } else if (stepping(j)) {
+        reuse_from = j.batch_first + j.step;
+    }
+    const image_handle_t frame = j.clip_in->take(str_to_int(number.c_str()), keep_from, reuse_from);
     const bitmap* pixels = bitmap_get(frame);
     return pixels && image_adopt(slot, frame, pixels->depth);
 }
@@ -274,24 +388,71 @@ bool load_layer(job& j, obj_number slot, const std::u16string& path) {
     return image_load(slot, path.c_str()) != 0;
 }
 
-outcome draw_layer(job& j, obj_number slot, const std::u16string& name, std::int32_t opacity) {
+// Loads the input called name into slot; a failure ends the job.
+outcome load_input(job& j, obj_number slot, const std::u16string& name) {
     j.folder_seen = input_folder(j.host);
     const bool loaded =
         from_clip(j) ? load_clip_layer(j, slot, name) : load_layer(j, slot, j.folder_seen + name);
-    if (!loaded) {
-        const std::u16string text =
-            from_clip(j)
-                ? JOB_UNABLE_TO_LOAD + std::u16string(j.media->input_clip) + u", frame " + name
-                : JOB_UNABLE_TO_LOAD + j.folder_seen + name;
-        fail(j, JOB_TITLE_LOAD_ERROR, text.c_str(), load_problem());
-        return outcome::stop;
-    }
+    if (loaded) return outcome::go_on;
+    const std::u16string text =
+        from_clip(j) ? JOB_UNABLE_TO_LOAD + std::u16string(j.media->input_clip) + u", frame " + name
+                     : JOB_UNABLE_TO_LOAD + j.folder_seen + name;
+    fail(j, JOB_TITLE_LOAD_ERROR, text.c_str(), load_problem());
+    return outcome::stop;
+}
+
+outcome draw_layer(job& j, obj_number slot, const std::u16string& name, std::int32_t opacity) {
+    if (load_input(j, slot, name) == outcome::stop) return outcome::stop;
     j.compositor.draw(image_handle(slot), opacity);
     image_free_completely(slot);
     return outcome::go_on;
 }
 
+// Adds the input called name to the sums with weight, or takes it out of them.
+outcome sum_input(job& j, const std::u16string& name, std::uint32_t weight, bool add) {
+    if (load_input(j, FIRST_LAYER, name) == outcome::stop) return outcome::stop;
+    if (const bitmap* layer = bitmap_get(image_handle(FIRST_LAYER))) {
+        stage_timer timer(render_stage::composite);
+        if (add)
+            j.mean->add(*layer, weight);
+        else
+            j.mean->remove(*layer, weight);
+    }
+    image_free_completely(FIRST_LAYER);
+    return check_cancel(j);
+}
+
+// The weight of the input at position (from 0) of its window: the weights go with the order of
+// drawing, so reverse order reverses them.
+std::uint32_t weight_at(const job& j, std::int64_t position, std::int64_t layers) {
+    return j.weights[static_cast<std::size_t>(j.reverse_seen ? layers - 1 - position : position)];
+}
+
+// A weighted mean of the window: slid from the previous window's sums when they hold it, else
+// summed anew; then written onto the canvas.
+outcome draw_mean(job& j) {
+    std::int64_t layers = 0;
+    if (!read_layers(j, &layers)) return outcome::stop;
+    read_reverse(j);
+    const bool slide = running_sums(j, layers) && sums_hold_previous(j);
+    j.summed_frame = 0;
+    if (!slide) j.mean->clear();
+    const std::int64_t first = j.batch_first, enter = slide ? layers - j.step : 0;
+    for (std::int64_t index = first - j.step; slide && index < first; ++index)
+        if (sum_input(j, j.inputs_passed[index], j.weights[0], false) == outcome::stop)
+            return outcome::stop;
+    for (std::int64_t position = enter; position < layers; ++position) {
+        const std::u16string& name = j.names[FIRST_LAYER + position];
+        if (sum_input(j, name, weight_at(j, position, layers), true) == outcome::stop)
+            return outcome::stop;
+    }
+    if (bitmap* canvas = bitmap_get(image_handle(CANVAS))) j.mean->write(*canvas);
+    j.summed_frame = j.frame;
+    return outcome::go_on;
+}
+
 outcome draw_layers(job& j) {
+    if (j.mean) return draw_mean(j);
     std::int64_t layers = 0;
     if (!read_layers(j, &layers)) return outcome::stop;
     std::int64_t index = read_reverse(j) ? layers + FIRST_LAYER - 1 : FIRST_LAYER;
@@ -333,7 +494,7 @@ std::u16string frame_path(const job& j, std::int32_t frame) {
 frame_named progress_teller(const job& j, const std::u16string& path) {
     const std::int64_t layers = j.host->ops->layers_per_frame(j.host->state);
     if (layers < 1) return {};
-    const std::int32_t percent = job_progress(total_images(j), layers, j.frame);
+    const std::int32_t percent = progress_at(j, layers, j.frame);
     return [host = j.host, frame = j.frame, percent, path] {
         host->ops->frame_saved(host->state, frame, percent, path.c_str());
     };
@@ -354,6 +515,7 @@ outcome save_frame(job& j) {
 
 outcome render_frame(job& j, std::int64_t layers) {
     forecast_batches(j, layers);
+    forecast_windows(j, layers);
     if (!create_canvas(j)) return outcome::stop;
     if (collect_batch(j) == outcome::stop) return outcome::stop;
     if (draw_layers(j) == outcome::stop) return outcome::stop;
@@ -361,10 +523,11 @@ outcome render_frame(job& j, std::int64_t layers) {
     return check_cancel(j);
 }
 
-// Passes over the entries of a frame that is not rendered.
+// Passes over the entries of a frame that is not rendered; a window takes its own inputs.
 outcome skip_frame(job& j) {
     std::int64_t layers = 0;
     if (!read_layers(j, &layers)) return outcome::stop;
+    if (stepping(j)) return outcome::go_on;
     for (std::int64_t entry = 0; entry < layers && !from_clip(j); ++entry)
         dir_next_entry(INPUT_ENUMERATION);
     j.delivered += layers;
@@ -390,8 +553,7 @@ outcome keep_saved_frame(job& j) {
         return outcome::stop;
     }
     const std::u16string path = frame_path(j, j.frame);
-    j.host->ops->frame_saved(j.host->state, j.frame, job_progress(total_images(j), layers, j.frame),
-                             path.c_str());
+    j.host->ops->frame_saved(j.host->state, j.frame, progress_at(j, layers, j.frame), path.c_str());
     return check_cancel(j);
 }
 
@@ -399,14 +561,14 @@ outcome keep_saved_frame(job& j) {
 void render_frames(job& j) {
     std::int64_t layers = 0;
     if (!read_layers(j, &layers)) return;
-    if (static_cast<std::int32_t>(div_i64(total_images(j), layers)) < 1) {
+    if (frames_for(j, layers) < 1) {
         fail(j, JOB_TITLE_ERROR, JOB_LAYERS_TOO_MANY);
         return;
     }
     std::int32_t first = 1;
     j.host->ops->frame_range(j.host->state, &first, &j.last_frame);
-    for (j.frame = 1; j.frame <= j.last_frame && read_layers(j, &layers) &&
-                      j.frame <= static_cast<std::int32_t>(div_i64(total_images(j), layers));
+    for (j.frame = 1;
+         j.frame <= j.last_frame && read_layers(j, &layers) && j.frame <= frames_for(j, layers);
          ++j.frame) {
         const outcome done = j.frame < first    ? skip_frame(j)
                              : saved_already(j) ? keep_saved_frame(j)
@@ -472,12 +634,31 @@ void finish_clip_output(job& j) {
         fail_to_save_clip(j, error_text(errno));
 }
 
+// The sums of a weighted mean, for the canvas and L.
+bool prepare_mean(job& j) {
+    if (j.weights.empty()) return true;
+    std::int64_t layers = 0;
+    if (!read_layers(j, &layers)) return false;
+    if (static_cast<std::int64_t>(j.weights.size()) != layers) {
+        fail(j, JOB_TITLE_ERROR, JOB_WEIGHTS_NOT_PER_LAYER);
+        return false;
+    }
+    j.mean = std::make_unique<weighted_mean>(static_cast<std::int32_t>(str_to_int(j.totals.width)),
+                                             static_cast<std::int32_t>(str_to_int(j.totals.height)),
+                                             *std::max_element(j.weights.begin(), j.weights.end()),
+                                             layers, j.media->linear != 0, j.shape.threads);
+    if (j.mean->ready()) return true;
+    fail(j, JOB_TITLE_ERROR, JOB_NO_MEMORY_FOR_MEAN, error_text(ENOMEM));
+    return false;
+}
+
 // Runs the job's frames; before it returns, every frame handed over is complete (or its failure
 // told) and nothing decoded ahead is left.
 void run_job(job& j) {
     if (!from_clip(j)) j.listing = png_listing(j.folder_seen.c_str());
     remove_stale_parts(j);
-    if (open_clip_input(j) && open_clip_output(j)) render_frames(j);
+    if (j.media) j.saver.write_as(j.media->png);
+    if (open_clip_input(j) && open_clip_output(j) && prepare_mean(j)) render_frames(j);
     if (saving_failed(j)) end_with_save_failure(j);
     finish_clip_output(j);
     j.cache.release_all();

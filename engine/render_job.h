@@ -20,6 +20,9 @@ inline constexpr char16_t JOB_NO_RESOLUTION[] =
 inline constexpr char16_t JOB_TITLE_LOAD_ERROR[] = u"Error Loading Image!";
 inline constexpr char16_t JOB_UNABLE_TO_LOAD[] = u"Unable to load, ";
 inline constexpr char16_t JOB_UNABLE_TO_SAVE[] = u"Unable to save, ";
+// korvel-render's weighted means only.
+inline constexpr char16_t JOB_WEIGHTS_NOT_PER_LAYER[] = u"There must be one weight per layer.";
+inline constexpr char16_t JOB_NO_MEMORY_FOR_MEAN[] = u"Unable to hold the sums of a weighted mean";
 
 // Runs one job on the calling thread, which must have its own string workspace; every call to the
 // host but frame_saved comes from that thread. Uses directory enumeration 0, image 0 as the canvas

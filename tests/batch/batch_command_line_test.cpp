@@ -92,6 +92,16 @@ const command_row command_rows[] = {
     {{"--fps", "1001/1", "IN", "x.mkv"}, "not '1001/1'"},
     {{"--background", "red", "IN", "x.mp4"}, "--background wants a colour as #RRGGBB"},
     {{"--skip-existing", "IN", "x.mkv"}, "--skip-existing resumes a folder of frames"},
+    {{"--step", "0", "IN", "OUT"}, "--step wants a whole number of at least 1, not '0'"},
+    {{"-l", "5", "--weights", "1,2,3", "IN", "OUT"}, "--weights lists 3 weights for 5 layers"},
+    {{"-l", "3", "--weights", "1,-2,3", "IN", "OUT"}, "--weights wants ramp, equal, gauss"},
+    {{"-l", "3", "--weights", "0,0,0", "IN", "OUT"}, "--weights must not all be 0"},
+    {{"--weights", "gauss:0", "IN", "OUT"}, "wants a SIGMA above 0 after 'gauss:'"},
+    {{"--linear", "IN", "OUT"}, "--linear works with a weighted mean (--weights), not with ramp"},
+    {{"--compression", "13", "IN", "OUT"}, "--compression wants a level from 0 to 12, not '13'"},
+    {{"--png-filter", "avg", "IN", "OUT"}, "--png-filter wants none, sub, up, paeth or adaptive"},
+    {{"--format", "rgba", "IN", "x.mkv"}, "--compression, --png-filter and --format set PNG files"},
+    {{"--background", "white", "IN", "OUT"}, "--background also those of --format rgb"},
 };
 
 rgba_image expected_frame(const command_row& row, std::int32_t frame) {
