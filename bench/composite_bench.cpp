@@ -2,6 +2,7 @@
 // plain one-pixel-at-a-time rendering of the same formula, for 32- and 24-bit layers, opacities
 // 255 and 128, and a transparent or an opaque canvas. Each case first checks that both give the
 // same bytes; the summary at the end prints plain time / library time for every case.
+#include "bench/ratio_reporter.h"
 #include "drawing/draw.h"
 #include "image/bitmap.h"
 #include "image/image.h"
@@ -15,7 +16,6 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace korvel {
@@ -171,39 +171,19 @@ void bm_library(benchmark::State& state, bench_case c) {
     state.SetItemsProcessed(state.iterations() * width * height);
 }
 
-// Keeps each run's times per iteration so that the summary can pair plain and library runs. CPU
-// time is what the ratio uses: on a shared machine the wall clock also counts other programs.
-class ratio_reporter : public benchmark::ConsoleReporter {
-public:
-    struct times {
-        double cpu;
-        double wall;
-    };
-    std::map<std::string, times> seconds;
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
-                seconds[run.run_name.function_name] = {
-                    run.cpu_accumulated_time / static_cast<double>(run.iterations),
-                    run.real_accumulated_time / static_cast<double>(run.iterations)};
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 const bench_case cases[] = {
     {32, 255, false}, {32, 255, true}, {32, 128, false}, {32, 128, true},
     {24, 255, false}, {24, 255, true}, {24, 128, false}, {24, 128, true},
 };
 
+// CPU time is what the ratio uses: on a shared machine the wall clock also counts other programs.
 void print_summary(const ratio_reporter& reporter) {
     std::printf("\n%-48s %9s %9s %7s %7s  %s\n", "case (CPU time per drawing)", "plain ms",
                 "korvel ms", "ratio", "wall", "bytes");
     for (const bench_case& c : cases) {
-        const auto plain = reporter.seconds.find("plain: " + c.name());
-        const auto library = reporter.seconds.find("library: " + c.name());
-        if (plain == reporter.seconds.end() || library == reporter.seconds.end()) continue;
-        const auto& [p, k] = std::pair{plain->second, library->second};
+        const auto both = reporter.pair("plain: " + c.name(), "library: " + c.name());
+        if (!both) continue;
+        const auto& [p, k] = *both;
         std::printf("%-48s %9.2f %9.2f %6.1fx %6.1fx  %s\n", c.name().c_str(), p.cpu * 1e3,
                     k.cpu * 1e3, p.cpu / k.cpu, p.wall / k.wall,
                     identical[c.name()] ? "identical" : "DIFFERENT");
@@ -221,11 +201,5 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("library: " + c.name()).c_str(), bm_library, c)
             ->Unit(benchmark::kMillisecond);
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    ratio_reporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    print_summary(reporter);
-    benchmark::Shutdown();
-    return 0;
+    return run_benchmarks(argc, argv, print_summary);
 }

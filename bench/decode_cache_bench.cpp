@@ -3,6 +3,7 @@
 // against the same layers taken from the read-ahead cache, which decodes them on every core the
 // parallelism library allows. Both must give the same pixels; the summary prints the wall time of
 // each and their ratio.
+#include "bench/ratio_reporter.h"
 #include "engine/decode_cache.h"
 #include "engine/engine_limits.h"
 #include "engine/frame_file.h"
@@ -21,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -166,27 +166,15 @@ void bm_read_ahead(benchmark::State& state) {
 
 // Wall time per pass: the cache's work is spread over threads, so CPU time of the calling thread
 // alone would flatter it.
-class wall_reporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
-                seconds[run.run_name.function_name] =
-                    run.real_accumulated_time / static_cast<double>(run.iterations);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-void print_summary(const wall_reporter& reporter) {
-    const auto plain = reporter.seconds.find("image_load in turn");
-    const auto ahead = reporter.seconds.find("read-ahead cache");
-    if (plain == reporter.seconds.end() || ahead == reporter.seconds.end()) return;
+void print_summary(const ratio_reporter& reporter) {
+    const auto both = reporter.pair("image_load in turn", "read-ahead cache");
+    if (!both) return;
+    const auto& [plain, ahead] = *both;
     std::printf("\n%d layers of %d x %d, %d threads: image_load in turn %.0f ms, read-ahead cache "
                 "%.0f ms (%lld of %d decoded ahead): %.2fx, pixels %s\n",
                 layer_count, width, height, engine_shape_for(width, height).threads,
-                plain->second * 1e3, ahead->second * 1e3, static_cast<long long>(hits_per_pass),
-                layer_count, plain->second / ahead->second, identical ? "identical" : "DIFFERENT");
+                plain.wall * 1e3, ahead.wall * 1e3, static_cast<long long>(hits_per_pass),
+                layer_count, plain.wall / ahead.wall, identical ? "identical" : "DIFFERENT");
 }
 
 } // namespace
@@ -207,11 +195,5 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->MinTime(2.0);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    wall_reporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    print_summary(reporter);
-    benchmark::Shutdown();
-    return 0;
+    return run_benchmarks(argc, argv, print_summary);
 }

@@ -2,6 +2,7 @@
 // 32- and 24-bit layers, with equal weights (32-bit sums) in stored colours and in linear light,
 // against a plain one-pixel-at-a-time loop of the same sums. Each case first checks that both
 // give the same mean; the summary at the end prints plain time / library time for every case.
+#include "bench/ratio_reporter.h"
 #include "engine/weighted_mean.h"
 
 #include <benchmark/benchmark.h>
@@ -158,40 +159,19 @@ void bm_library(benchmark::State& state, bench_case c) {
     state.SetItemsProcessed(state.iterations() * width * height);
 }
 
-// Keeps each run's CPU and wall times per iteration so that the summary can pair plain and
-// library runs. With threads the wall clock is the one that shows the split.
-class ratio_reporter : public benchmark::ConsoleReporter {
-public:
-    struct times {
-        double cpu;
-        double wall;
-    };
-    std::map<std::string, times> seconds;
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
-                seconds[run.run_name.function_name] = {
-                    run.cpu_accumulated_time / static_cast<double>(run.iterations),
-                    run.real_accumulated_time / static_cast<double>(run.iterations)};
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 const bench_case cases[] = {
     {32, false, 1}, {24, false, 1}, {32, true, 1}, {24, true, 1},
     {32, false, 2}, {24, false, 2}, {32, true, 2}, {24, true, 2},
 };
 
+// With threads the wall clock is the one that shows the split.
 void print_summary(const ratio_reporter& reporter) {
     std::printf("\n%-46s %9s %9s %7s %7s  %s\n", "case (time per layer)", "plain ms", "korvel ms",
                 "ratio", "wall", "bytes");
     for (const bench_case& c : cases) {
-        const auto plain = reporter.seconds.find("plain: " + c.plain_name());
-        const auto library = reporter.seconds.find("library: " + c.name());
-        if (plain == reporter.seconds.end() || library == reporter.seconds.end()) continue;
-        const auto& p = plain->second;
-        const auto& k = library->second;
+        const auto both = reporter.pair("plain: " + c.plain_name(), "library: " + c.name());
+        if (!both) continue;
+        const auto& [p, k] = *both;
         std::printf("%-46s %9.2f %9.2f %6.2fx %6.2fx  %s\n", c.name().c_str(), p.wall * 1e3,
                     k.wall * 1e3, p.cpu / k.cpu, p.wall / k.wall,
                     identical[c.name()] ? "identical" : "DIFFERENT");
@@ -211,11 +191,5 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    ratio_reporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    print_summary(reporter);
-    benchmark::Shutdown();
-    return 0;
+    return run_benchmarks(argc, argv, print_summary);
 }

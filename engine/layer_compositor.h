@@ -3,17 +3,12 @@
 // pass whatever the split.
 #pragma once
 
+#include "engine/row_parts.h"
 #include "image/bitmap.h"
 
-#include <oneapi/tbb/task_group.h>
-
-#include <atomic>
 #include <cstdint>
-#include <memory>
 
 namespace korvel {
-
-struct blit_plan;
 
 class layer_compositor {
 public:
@@ -24,13 +19,7 @@ public:
     void draw(image_handle_t layer, std::int32_t opacity);
 
 private:
-    void draw_rows_in_parts(const blit_plan& plan);
-
-    std::int32_t parts_;
-    // One flag per part, set once its rows are drawn: a part the pool could not take is drawn
-    // by the caller, and no row is drawn twice.
-    std::unique_ptr<std::atomic<bool>[]> drawn_;
-    tbb::task_group pool_;
+    row_parts parts_;
 };
 
 } // namespace korvel

@@ -3,14 +3,10 @@
 // branch per pixel, restrict pointers, and a fixed trip count per block.
 #include "engine/weighted_mean.h"
 
-#include "engine/pool_task.h"
+#include "engine/row_parts.h"
 #include "engine/srgb_linear.h"
 
-#include <oneapi/tbb/task_arena.h>
-#include <oneapi/tbb/task_group.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <exception>
@@ -19,64 +15,6 @@
 #include <numeric>
 
 namespace korvel {
-
-// Runs rows of a layer in parts on the pool as layer_compositor does: deterministic because each
-// row belongs to exactly one part, and complete because a part the pool could not take is run
-// by the caller.
-class row_parts {
-public:
-    explicit row_parts(std::int32_t threads)
-        : parts_(threads > 1 ? threads * parts_per_thread : 1),
-          done_(parts_ > 1 ? new (std::nothrow) std::atomic<bool>[parts_] : nullptr) {
-        if (!done_) parts_ = 1;
-    }
-
-    // run(first, end) for the rows first to end - 1 of rows rows columns wide, all of them.
-    template <typename RowRange>
-    void run(std::int32_t rows, std::int32_t columns, const RowRange& run_rows) {
-        const bool large = static_cast<std::int64_t>(columns) * rows >= smallest_split_layer;
-        if (parts_ > 1 && large && rows >= parts_)
-            run_in_parts(rows, run_rows);
-        else
-            run_rows(0, rows);
-    }
-
-private:
-    // Below a quarter of a million pixels handing rows out costs more than it saves.
-    static constexpr std::int64_t smallest_split_layer = 1 << 18;
-    static constexpr std::int32_t parts_per_thread = 4;
-
-    // The caller runs the first part while the pool takes the others; its wait is isolated so
-    // that it picks up no unrelated pool work meanwhile.
-    template <typename RowRange>
-    void run_in_parts(std::int32_t rows, const RowRange& run_rows) {
-        const std::int32_t rows_per_part = (rows + parts_ - 1) / parts_;
-        const auto run_part = [this, &run_rows, rows, rows_per_part](std::int32_t part) {
-            const std::int32_t first = std::min(rows, part * rows_per_part);
-            run_rows(first, std::min(rows, first + rows_per_part));
-            done_[part].store(true, std::memory_order_release);
-        };
-        for (std::int32_t part = 0; part < parts_; ++part)
-            done_[part].store(false, std::memory_order_relaxed);
-        tbb::this_task_arena::isolate([&] {
-            try {
-                for (std::int32_t part = 1; part < parts_; ++part)
-                    pool_run(pool_, [&run_part, part] { run_part(part); });
-            } catch (...) {
-                // The parts not handed over are run below.
-            }
-            run_part(0);
-            pool_.wait();
-        });
-        for (std::int32_t part = 0; part < parts_; ++part)
-            if (!done_[part].load(std::memory_order_acquire)) run_part(part);
-    }
-
-    std::int32_t parts_;
-    std::unique_ptr<std::atomic<bool>[]> done_;
-    tbb::task_group pool_;
-};
-
 namespace {
 
 constexpr std::uint32_t largest_weight = 1024;

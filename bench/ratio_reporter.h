@@ -1,0 +1,56 @@
+// The console reporter of the benchmarks whose summary pairs a plain run with the library's: it
+// keeps each run's CPU and wall times per iteration by name, and each summary picks the clock
+// that suits its case.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace korvel {
+
+class ratio_reporter : public benchmark::ConsoleReporter {
+public:
+    struct times {
+        double cpu;
+        double wall;
+    };
+    std::map<std::string, times> seconds;
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (!run.error_occurred && run.iterations > 0)
+                seconds[run.run_name.function_name] = {
+                    run.cpu_accumulated_time / static_cast<double>(run.iterations),
+                    run.real_accumulated_time / static_cast<double>(run.iterations)};
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // The times of the plain run and of the library's, unless either failed or was filtered out.
+    std::optional<std::pair<times, times>> pair(const std::string& plain,
+                                                const std::string& library) const {
+        const auto p = seconds.find(plain);
+        const auto k = seconds.find(library);
+        if (p == seconds.end() || k == seconds.end()) return std::nullopt;
+        return std::pair{p->second, k->second};
+    }
+};
+
+// The main function's work once the benchmarks are registered: runs those the command line picks
+// and then prints summary(reporter); 1 for arguments Google Benchmark does not know.
+template <typename Summary>
+int run_benchmarks(int argc, char** argv, Summary summary) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    ratio_reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    summary(reporter);
+    benchmark::Shutdown();
+    return 0;
+}
+
+} // namespace korvel
