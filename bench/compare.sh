@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Side-by-side benchmark, run by `./dev.sh bench`: builds korvel-render and the workload generator
-# (Release), generates the "sprite" and "footage" sequences once, then times korvel-render with one
-# thread and with every thread against ImageMagick and ffmpeg blurring the same frames, each run
-# under /usr/bin/time -v, and writes a markdown table with the ratios and a PASS/FAIL line per
-# target. A peer that fails or is missing is recorded as such; every run is bounded by a timeout.
+# (Release), generates the "sprite" and "footage" sequences and the footage's clips once, then times
+# korvel-render with one thread and with every thread against ImageMagick and ffmpeg blurring the
+# same frames, each run under /usr/bin/time -v, and writes a markdown table with the ratios and a
+# PASS/FAIL line per target. A peer that fails or is missing is recorded as such; every run is
+# bounded by a timeout.
 set -uo pipefail
 
 usage() {
@@ -11,17 +12,19 @@ usage() {
 usage: bench/compare.sh [OPTIONS]
 Times korvel-render (1 thread and all threads) against ImageMagick and ffmpeg on the "sprite"
 (200 frames of 1280 x 720 RGBA, L = 100) and "footage" (240 frames of 1920 x 1080 RGB, L = 30)
-sequences and writes BENCH_DIR/results.md (also printed).
+sequences, and against ffmpeg on "clip" (the footage as H.264 and FFV1 clips, into PNG frames and
+FFV1 clips), and writes BENCH_DIR/results.md (also printed).
   --bench-dir DIR    build, logs, outputs and results (default: build-bench in the checkout)
   --workloads DIR    where the input sequences are generated once (default: BENCH_DIR/workloads)
   --timeout SECONDS  longest any single timed run may take (default: 1800)
-  --only NAME        measure only the sprite or only the footage sequence
+  --only NAME        measure only one workload: sprite, footage or clip
   --no-build         use the programs already built in BENCH_DIR/build
   --no-install       do not install missing peers (imagemagick, ffmpeg, time) from Debian
   -h, --help         this text
 Environment: KORVEL_BENCH_DIR, KORVEL_WORKLOADS and KORVEL_BENCH_TIMEOUT give the defaults of the
-options above; KORVEL_RENDER, KORVEL_MAKE_WORKLOAD, KORVEL_CONVERT, KORVEL_FFMPEG and KORVEL_TIME
-replace the programs used; KORVEL_BENCH_THREADS is the "all threads" count (default: nproc).
+options above; KORVEL_RENDER, KORVEL_MAKE_WORKLOAD, KORVEL_CONVERT, KORVEL_FFMPEG, KORVEL_FFPROBE
+and KORVEL_TIME replace the programs used; KORVEL_BENCH_THREADS is the "all threads" count
+(default: nproc).
 Exit status: 0 when every target passed, 1 when one failed, 2 when nothing could be measured.
 EOF
 }
@@ -85,9 +88,23 @@ failure_reason() {
 
 # ---- timed runs ---------------------------------------------------------------------------------
 
+# output_size DIR: the frames and bytes a run left in DIR, its PNG files or the clip out.mkv. The
+# clip's frames are counted as packets, without decoding them: FFV1 keeps one frame in each.
+output_size() {
+    if [ -f "$1/out.mkv" ]; then
+        local frames
+        frames=$("$ffprobe_bin" -v error -count_packets -select_streams v:0 \
+            -show_entries stream=nb_read_packets -of csv=p=0 "$1/out.mkv" 2>/dev/null)
+        [[ $frames =~ ^[0-9]+$ ]] || frames=0
+        printf '%s %s\n' "$frames" "$(stat -c %s "$1/out.mkv")"
+    else
+        find "$1" -maxdepth 1 -name '*.png' -printf '%s\n' | awk '{ n++; s += $1 } END { print n + 0, s + 0 }'
+    fi
+}
+
 # timed_run ID LABEL EXPECTED_FRAMES OUTPUT_DIR COMMAND...: runs COMMAND under time -v and the
 # timeout with a fresh OUTPUT_DIR, and records how it went. A run succeeds when the command exits 0
-# and OUTPUT_DIR then holds exactly EXPECTED_FRAMES PNG files.
+# and OUTPUT_DIR then holds exactly EXPECTED_FRAMES frames.
 timed_run() {
     local id=$1 label=$2 expected=$3 out=$4
     shift 4
@@ -105,8 +122,7 @@ timed_run() {
         return
     fi
     read -r "run_wall[$id]" "run_rss[$id]" "run_cpu[$id]" <<<"$fields"
-    run_frames[$id]=$(find "$out" -maxdepth 1 -name '*.png' | wc -l)
-    run_bytes[$id]=$(find "$out" -maxdepth 1 -name '*.png' -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+    read -r "run_frames[$id]" "run_bytes[$id]" < <(output_size "$out")
     run_ok[$id]=0
     if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
         run_why[$id]="stopped after the ${timeout_s} s limit"
@@ -132,18 +148,27 @@ skipped_run() {
 # The input frames of a workload, in the order of the folder's sorted listing.
 input_frames() { LC_ALL=C find "$1" -maxdepth 1 -name '*.png' | LC_ALL=C sort; }
 
-# Reads the inputs once so that no run pays for the first disk read alone.
-warm_cache() { input_frames "$1" | xargs -r cat >/dev/null; }
+# Reads a workload's files once so that no run pays for the first disk read alone.
+warm_cache() { find "$1" -maxdepth 1 -type f -print0 | xargs -0r cat >/dev/null; }
 
-korvel_run() { # ID LABEL THREADS LAYERS WORKLOAD [EXTRA...]
-    local id=$1 label=$2 threads=$3 layers=$4 name=$5
-    shift 5
+# The runs read an INPUT, a workload's folder of frames or a clip in one ("clip/footage.mp4", whose
+# frames and L are those of the workload "clip"), and write an OUTPUT: "frames", PNG files in the
+# run's folder, or "clip", the FFV1 clip out.mkv in it.
+input_workload() { echo "${1%%/*}"; }
+output_path() { # ID OUTPUT
+    if [ "$2" = clip ]; then echo "$bench_dir/out/$1/out.mkv"; else echo "$bench_dir/out/$1/"; fi
+}
+
+korvel_run() { # ID LABEL THREADS LAYERS INPUT OUTPUT [EXTRA...]
+    local id=$1 label=$2 threads=$3 layers=$4 input=$5 output=$6 name
+    shift 6
+    name=$(input_workload "$input")
     if [ ! -x "$render" ]; then
         skipped_run "$id" "$label" "korvel-render was not built"
         return
     fi
     timed_run "$id" "$label" $((wl_frames[$name] / layers)) "$bench_dir/out/$id" \
-        "$render" -q -l "$layers" -j "$threads" "$@" "$workloads/$name/" "$bench_dir/out/$id/"
+        "$render" -q -l "$layers" -j "$threads" "$@" "$workloads/$input" "$(output_path "$id" "$output")"
     run_stats[$id]=$(grep -o 'decode [0-9.]* s, composite [0-9.]* s, encode [0-9.]* s' \
         "$bench_dir/logs/$id.err" 2>/dev/null | tail -n1)
 }
@@ -169,48 +194,76 @@ magick_run() { # ID LABEL WORKLOAD LAYERS
     timed_run "$id" "$label" $((${#files[@]} / layers)) "$out" bash "$script"
 }
 
+# ffmpeg_reading INPUT: sets ffmpeg_command to ffmpeg, quiet, reading INPUT: a folder's frames at
+# 30 per second, the rate the clips are made at, or a clip at its own rate.
+ffmpeg_reading() {
+    ffmpeg_command=("$ffmpeg_bin" -nostdin -hide_banner -loglevel error -y)
+    if [ -d "$workloads/$1" ]; then
+        ffmpeg_command+=(-framerate 30 -pattern_type glob -i "$workloads/$1/*.png")
+    else
+        ffmpeg_command+=(-i "$workloads/$1")
+    fi
+}
+
 # ffmpeg: tmix averages the last L frames at every frame; keeping frames L, 2L, ... leaves one
-# average per full group, as many as korvel-render writes.
-ffmpeg_run() { # ID LABEL WORKLOAD [ENCODER OPTIONS...]
-    local id=$1 label=$2 name=$3 layers=${wl_layers[$3]}
-    shift 3
+# average per full group, as many as korvel-render writes. A clip is FFV1, as korvel's .mkv is.
+ffmpeg_run() { # ID LABEL INPUT OUTPUT [ENCODER OPTIONS...]
+    local id=$1 label=$2 input=$3 output=$4 name layers
+    shift 4
+    name=$(input_workload "$input")
+    layers=${wl_layers[$name]}
     if ! command -v "$ffmpeg_bin" >/dev/null; then
         skipped_run "$id" "$label" "ffmpeg is not installed"
         return
     fi
+    local target=("$bench_dir/out/$id/%04d.png")
+    [ "$output" = clip ] && target=(-c:v ffv1 "$(output_path "$id" clip)")
+    ffmpeg_reading "$input"
     timed_run "$id" "$label" $((wl_frames[$name] / layers)) "$bench_dir/out/$id" \
-        "$ffmpeg_bin" -nostdin -hide_banner -loglevel error -y -framerate 30 \
-        -pattern_type glob -i "$workloads/$name/*.png" \
-        -vf "tmix=frames=$layers,select='not(mod(n+1\\,$layers))'" -fps_mode vfr \
-        "$@" "$bench_dir/out/$id/%04d.png"
+        "${ffmpeg_command[@]}" -vf "tmix=frames=$layers,select='not(mod(n+1\\,$layers))'" \
+        -fps_mode vfr "$@" "${target[@]}"
 }
 
 measure_sprite() {
-    local t=$threads
+    local t=$threads l=${wl_layers[sprite]}
     warm_cache "$workloads/sprite"
-    korvel_run sprite.all "korvel-render -j $t (all threads)" "$t" "${wl_layers[sprite]}" sprite
-    korvel_run sprite.one "korvel-render -j 1" 1 "${wl_layers[sprite]}" sprite
-    magick_run sprite.magick "ImageMagick convert -evaluate-sequence mean" sprite "${wl_layers[sprite]}"
-    ffmpeg_run sprite.ffmpeg "ffmpeg tmix (default PNG settings)" sprite
-    korvel_run sprite.l10 "korvel-render -j $t, L = 10" "$t" 10 sprite
-    korvel_run sprite.l200 "korvel-render -j $t, L = 200" "$t" 200 sprite
+    korvel_run sprite.all "korvel-render -j $t (all threads)" "$t" "$l" sprite frames
+    korvel_run sprite.one "korvel-render -j 1" 1 "$l" sprite frames
+    magick_run sprite.magick "ImageMagick convert -evaluate-sequence mean" sprite "$l"
+    ffmpeg_run sprite.ffmpeg "ffmpeg tmix (default PNG settings)" sprite frames
+    korvel_run sprite.l10 "korvel-render -j $t, L = 10" "$t" 10 sprite frames
+    korvel_run sprite.l200 "korvel-render -j $t, L = 200" "$t" 200 sprite frames
 }
 
 measure_footage() {
-    local t=$threads stats=()
-    "$render" --help 2>&1 | grep -q -- '--stats' && stats=(--stats)
+    local t=$threads l=${wl_layers[footage]}
     warm_cache "$workloads/footage"
-    korvel_run footage.all "korvel-render -j $t (all threads)" "$t" "${wl_layers[footage]}" footage
-    korvel_run footage.one "korvel-render -j 1" 1 "${wl_layers[footage]}" footage "${stats[@]}"
-    magick_run footage.magick "ImageMagick convert -evaluate-sequence mean" footage \
-        "${wl_layers[footage]}"
+    korvel_run footage.all "korvel-render -j $t (all threads)" "$t" "$l" footage frames
+    korvel_run footage.one "korvel-render -j 1" 1 "$l" footage frames "${stats_option[@]}"
+    magick_run footage.magick "ImageMagick convert -evaluate-sequence mean" footage "$l"
     # ImageMagick holds every layer of a group in its pixel cache; Debian's default policy caps
     # that cache near 64 such frames, which L = 100 (the window's default) passes.
-    korvel_run footage.l100 "korvel-render -j $t, L = 100" "$t" 100 footage
+    korvel_run footage.l100 "korvel-render -j $t, L = 100" "$t" 100 footage frames
     magick_run footage.magick100 "ImageMagick convert -evaluate-sequence mean, L = 100" footage 100
-    ffmpeg_run footage.ffmpeg "ffmpeg tmix (default PNG settings)" footage
-    ffmpeg_run footage.ffmpeg9 "ffmpeg tmix, -compression_level 9 -pred none" footage \
+    ffmpeg_run footage.ffmpeg "ffmpeg tmix (default PNG settings)" footage frames
+    ffmpeg_run footage.ffmpeg9 "ffmpeg tmix, -compression_level 9 -pred none" footage frames \
         -compression_level 9 -pred none
+}
+
+# The same jobs from the clips, korvel's each beside ffmpeg's. A clip is one stream decoded in
+# order, where a folder's files are decoded side by side; L = 120 checks that memory stays flat
+# in L all the same.
+measure_clip() {
+    local t=$threads l=${wl_layers[clip]} h264=clip/footage.mp4 ffv1=clip/footage-ffv1.mkv
+    warm_cache "$workloads/clip"
+    korvel_run clip.all "korvel-render -j $t, H.264 to PNG frames" "$t" "$l" "$h264" frames \
+        "${stats_option[@]}"
+    ffmpeg_run clip.ffmpeg "ffmpeg tmix, H.264 to PNG frames" "$h264" frames
+    korvel_run clip.mkv "korvel-render -j $t, H.264 to FFV1 clip" "$t" "$l" "$h264" clip
+    ffmpeg_run clip.ffmpeg.mkv "ffmpeg tmix, H.264 to FFV1 clip" "$h264" clip
+    korvel_run clip.ffv1 "korvel-render -j $t, FFV1 to FFV1 clip" "$t" "$l" "$ffv1" clip
+    ffmpeg_run clip.ffmpeg.ffv1 "ffmpeg tmix, FFV1 to FFV1 clip" "$ffv1" clip
+    korvel_run clip.l120 "korvel-render -j $t, H.264 to PNG frames, L = 120" "$t" 120 "$h264" frames
 }
 
 # ---- the report ---------------------------------------------------------------------------------
@@ -274,7 +327,7 @@ workload_table() { # NAME ROWS...
         "${wl_frames[$name]}" "${wl_width[$name]}" "${wl_height[$name]}" "$colour" "$layers" \
         $((wl_frames[$name] / layers))
     if [ "${wl_ready[$name]:-0}" != 1 ]; then
-        echo "Not measured: the sequence could not be generated."
+        echo "Not measured: its inputs could not be made."
         return
     fi
     echo '| run | wall time | peak memory | CPU | output | time ÷ korvel all threads | memory ÷ korvel all threads |'
@@ -285,17 +338,17 @@ workload_table() { # NAME ROWS...
     done
 }
 
-# footage_shares: korvel's time split from the one-thread run's --stats line.
-footage_shares() {
-    local line=${run_stats[footage.one]:-}
+# time_shares ID: korvel's time split from the run's --stats line.
+time_shares() {
+    local line=${run_stats[$1]:-}
     if [ -z "$line" ]; then
         printf '\nTime shares: not available (korvel-render has no --stats, or the run failed).\n'
         return
     fi
-    awk -v line="$line" 'BEGIN {
+    awk -v line="$line" -v label="${run_label[$1]}" 'BEGIN {
         split(line, f, /[ ,]+/); d = f[2]; c = f[5]; e = f[8]; t = d + c + e
         if (t <= 0) { print "\nTime shares: korvel-render reported no time."; exit }
-        printf "\nWhere korvel-render -j 1 spends its time on footage: decoding %.0f%%, compositing %.0f%%, encoding %.0f%% (%s).\n", 100 * d / t, 100 * c / t, 100 * e / t, line }'
+        printf "\nWhere %s spends its time: decoding %.0f%%, compositing %.0f%%, encoding %.0f%% (%s).\n", label, 100 * d / t, 100 * c / t, 100 * e / t, line }'
 }
 
 verdicts=()
@@ -334,18 +387,26 @@ same_bytes_target() { # WORKLOAD
     fi
 }
 
+# flat_memory_target WORKLOAD ID_A L_A ID_B L_B PERCENT: the peaks of two runs at different L
+# within PERCENT of each other.
+flat_memory_target() {
+    local name=$1 a=$2 la=$3 b=$4 lb=$5 percent=$6
+    if [ "${run_ok[$a]:-0}" != 1 ] || [ "${run_ok[$b]:-0}" != 1 ]; then
+        verdict 0 "$name: peak memory within $percent% between L = $la and L = $lb — a run failed"
+        return
+    fi
+    local passed=0
+    within_share "${run_rss[$a]}" "${run_rss[$b]}" "$(awk -v p="$percent" 'BEGIN { print p / 100 }')" &&
+        passed=1
+    verdict "$passed" "$name: peak memory $(mib "${run_rss[$a]}") at L = $la and $(mib "${run_rss[$b]}") at L = $lb (target within $percent%)"
+}
+
 sprite_targets() {
     faster_target sprite sprite.one sprite.all 1.7 "all threads faster than 1 thread by"
     faster_target sprite sprite.magick sprite.all 4 "korvel faster than ImageMagick by"
     faster_target sprite sprite.ffmpeg sprite.all 8 "korvel faster than ffmpeg by"
     same_bytes_target sprite
-    if [ "${run_ok[sprite.l10]:-0}" = 1 ] && [ "${run_ok[sprite.l200]:-0}" = 1 ]; then
-        local passed=0
-        within_share "${run_rss[sprite.l10]}" "${run_rss[sprite.l200]}" 0.10 && passed=1
-        verdict "$passed" "sprite: peak memory $(mib "${run_rss[sprite.l10]}") at L = 10 and $(mib "${run_rss[sprite.l200]}") at L = 200 (target within 10%)"
-    else
-        verdict 0 "sprite: peak memory within 10% between L = 10 and L = 200 — a run failed"
-    fi
+    flat_memory_target sprite sprite.l10 10 sprite.l200 200 10
 }
 
 footage_targets() {
@@ -356,6 +417,12 @@ footage_targets() {
     faster_target footage footage.ffmpeg footage.all 2 "korvel faster than ffmpeg by"
     faster_target footage footage.ffmpeg9 footage.all 2 "korvel faster than ffmpeg at the same output settings by"
     same_bytes_target footage
+}
+
+clip_targets() {
+    faster_target clip clip.ffmpeg clip.all 2 "korvel faster than ffmpeg from H.264 to PNG frames by"
+    faster_target clip clip.ffmpeg.mkv clip.mkv 2 "korvel faster than ffmpeg from H.264 to an FFV1 clip by"
+    flat_memory_target clip clip.all "${wl_layers[clip]}" clip.l120 120 25
 }
 
 # finishes_target KORVEL_ID MAGICK_ID SETTING: passes when korvel finished the footage where
@@ -387,21 +454,30 @@ write_report() {
     echo "Each run is one \`/usr/bin/time -v\` measurement (wall time, peak resident memory, CPU share)"
     echo "with the inputs already in the page cache. ImageMagick runs one \`convert\` per output frame"
     echo "and its time is their sum; ffmpeg averages with \`tmix\` and keeps every L-th frame. Ratios"
-    echo "above 1 mean korvel-render with all threads (at the same L) was faster or smaller."
-    if [ -z "$only" ] || [ "$only" = sprite ]; then
+    echo "above 1 mean korvel-render with all threads (at the same L, from and to the same kind of"
+    echo "input and output) was faster or smaller."
+    if selected sprite; then
         workload_table sprite sprite.all sprite.one sprite.magick sprite.ffmpeg sprite.l10 sprite.l200
     fi
-    if [ -z "$only" ] || [ "$only" = footage ]; then
+    if selected footage; then
         workload_table footage footage.all footage.one footage.magick footage.ffmpeg \
             footage.ffmpeg9 footage.l100 footage.magick100=footage.l100
-        footage_shares
+        time_shares footage.one
+    fi
+    if selected clip; then
+        workload_table clip clip.all clip.ffmpeg clip.mkv clip.ffmpeg.mkv=clip.mkv clip.ffv1 \
+            clip.ffmpeg.ffv1=clip.ffv1 clip.l120
+        echo
+        echo "The footage's frames as clips at 30 fps: footage.mp4 in H.264 (libx264 -crf 18, 4:2:0)"
+        echo "and footage-ffv1.mkv in FFV1; a clip output is FFV1 in .mkv for both programs."
+        time_shares clip.all
     fi
     echo
     echo "## Targets"
     echo
     printf '%s\n' "${verdicts[@]}"
-    if [ -z "$only" ] || [ "$only" = sprite ]; then memory_in_frames sprite; fi
-    if [ -z "$only" ] || [ "$only" = footage ]; then memory_in_frames footage; fi
+    if selected sprite; then memory_in_frames sprite; fi
+    if selected footage; then memory_in_frames footage; fi
 }
 
 # ---- setting up ---------------------------------------------------------------------------------
@@ -453,8 +529,12 @@ locate_programs() {
     convert_bin=${KORVEL_CONVERT:-/usr/bin/convert}
     [ -x "$convert_bin" ] || convert_bin=$(command -v convert || echo convert)
     ffmpeg_bin=${KORVEL_FFMPEG:-$(command -v ffmpeg || echo ffmpeg)}
+    ffprobe_bin=${KORVEL_FFPROBE:-$(command -v ffprobe || echo ffprobe)}
     time_bin=${KORVEL_TIME:-/usr/bin/time}
     threads=${KORVEL_BENCH_THREADS:-$(nproc 2>/dev/null || echo 2)}
+    # A build from before --stats is still measured, without the time shares.
+    stats_option=()
+    "$render" --help 2>&1 | grep -q -- '--stats' && stats_option=(--stats)
 }
 
 load_presets() {
@@ -463,7 +543,11 @@ load_presets() {
         wl_frames[$name]=$frames wl_width[$name]=$width wl_height[$name]=$height
         wl_depth[$name]=$depth wl_layers[$name]=$layers
     done < <("$generator" --list)
-    [ -n "${wl_frames[sprite]:-}" ] && [ -n "${wl_frames[footage]:-}" ]
+    [ -n "${wl_frames[sprite]:-}" ] && [ -n "${wl_frames[footage]:-}" ] || return 1
+    # The clip workload is the footage read from clips: the same frames, size, depth and L.
+    wl_frames[clip]=${wl_frames[footage]} wl_width[clip]=${wl_width[footage]}
+    wl_height[clip]=${wl_height[footage]} wl_depth[clip]=${wl_depth[footage]}
+    wl_layers[clip]=${wl_layers[footage]}
 }
 
 generate() { # NAME
@@ -471,13 +555,43 @@ generate() { # NAME
     if "$generator" "$1" "$workloads/$1" >&2; then wl_ready[$1]=1; else note "could not generate $1"; fi
 }
 
+# A clip older than the footage's stamp, which make_workload writes last when it paints the frames
+# anew, holds frames that are gone.
+clip_current() { [ -s "$1" ] && ! [ "$1" -ot "$workloads/footage/.korvel-workload" ]; }
+
+# make_clip CLIP ENCODER_OPTIONS...: encodes the footage into CLIP unless it is current, under
+# another name until ffmpeg is done, so that an interrupted encoding is not taken for a clip.
+make_clip() {
+    local clip=$1 part
+    shift
+    clip_current "$clip" && return 0
+    part=$(dirname "$clip")/partial-$(basename "$clip")
+    note "encoding the footage into $clip (once; later runs reuse it)"
+    ffmpeg_reading footage
+    "${ffmpeg_command[@]}" "$@" "$part" >&2 && mv "$part" "$clip" && return 0
+    rm -f "$part"
+    note "could not make $clip"
+    return 1
+}
+
+make_clips() {
+    [ "${wl_ready[footage]:-0}" = 1 ] || return
+    mkdir -p "$workloads/clip" &&
+        make_clip "$workloads/clip/footage.mp4" -c:v libx264 -pix_fmt yuv420p -crf 18 &&
+        make_clip "$workloads/clip/footage-ffv1.mkv" -c:v ffv1 &&
+        wl_ready[clip]=1
+}
+
+# selected NAME: whether this run measures the workload NAME (every one, unless --only names another).
+selected() { [ -z "$only" ] || [ "$only" = "$1" ]; }
+
 parse_arguments() {
     while [ $# -gt 0 ]; do
         case "$1" in
         --bench-dir) bench_dir=${2:?--bench-dir needs a folder} && shift ;;
         --workloads) workloads=${2:?--workloads needs a folder} && shift ;;
         --timeout) timeout_s=${2:?--timeout needs seconds} && shift ;;
-        --only) only=${2:?--only needs sprite or footage} && shift ;;
+        --only) only=${2:?--only needs sprite, footage or clip} && shift ;;
         --no-build) do_build=0 ;;
         --no-install) do_install=0 ;;
         -h | --help) usage && exit 0 ;;
@@ -485,7 +599,7 @@ parse_arguments() {
         esac
         shift
     done
-    case "$only" in "" | sprite | footage) ;; *) usage >&2 && exit 2 ;; esac
+    case "$only" in "" | sprite | footage | clip) ;; *) usage >&2 && exit 2 ;; esac
     [[ "$timeout_s" =~ ^[1-9][0-9]*$ ]] || { usage >&2 && exit 2; }
     mkdir -p "$bench_dir" && bench_dir=$(cd "$bench_dir" && pwd)
     workloads=${workloads:-$bench_dir/workloads}
@@ -502,18 +616,16 @@ main() {
         note "$generator --list did not describe the sprite and footage sequences"
         exit 2
     }
+    if selected sprite; then generate sprite; fi
+    # The clips are made from the footage's frames.
+    if selected footage || selected clip; then generate footage; fi
+    if selected clip; then make_clips; fi
     local name
-    for name in sprite footage; do
-        if [ -z "$only" ] || [ "$only" = "$name" ]; then generate "$name"; fi
+    for name in sprite footage clip; do
+        selected "$name" || continue
+        [ "${wl_ready[$name]:-0}" = 1 ] && "measure_$name"
+        "${name}_targets"
     done
-    if [ -z "$only" ] || [ "$only" = sprite ]; then
-        [ "${wl_ready[sprite]:-0}" = 1 ] && measure_sprite
-        sprite_targets
-    fi
-    if [ -z "$only" ] || [ "$only" = footage ]; then
-        [ "${wl_ready[footage]:-0}" = 1 ] && measure_footage
-        footage_targets
-    fi
     write_report >"$bench_dir/results.md"
     echo
     cat "$bench_dir/results.md"

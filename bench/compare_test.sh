@@ -76,6 +76,7 @@ mkdir -p "$2"
 for ((i = 1; i <= count; i++)); do printf '%s %d' "$1" "$i" >"$2/$(printf %04d "$i").png"; done
 EOF
 # A renderer whose one-thread runs take five times as long; its frames depend on the inputs only.
+# Here a clip is a text file with a line per frame.
 cat >"$stubs/korvel-render" <<'EOF'
 #!/usr/bin/env bash
 case "$1" in --help) echo "korvel-render [--stats] ..."; exit 0 ;; --version) echo "korvel-render 0.8"; exit 0 ;; esac
@@ -84,9 +85,13 @@ while [ $# -gt 2 ]; do
     case "$1" in -l) layers=$2 && shift ;; -j) threads=$2 && shift ;; --stats) stats=1 ;; esac
     shift
 done
-files=("$1"*.png)
+if [ -f "$1" ]; then count=$(wc -l <"$1"); else files=("$1"/*.png) && count=${#files[@]}; fi
 if [ "$threads" = 1 ]; then sleep 0.5; else sleep 0.1; fi
-for ((g = 1; g <= ${#files[@]} / layers; g++)); do echo "frame $g of $layers" >"$2$(printf %03d "$g").png"; done
+for ((g = 1; g <= count / layers; g++)); do
+    out=$2$(printf %03d "$g").png
+    [[ $2 == *.mkv ]] && out=$2
+    echo "frame $g of $layers" >>"$out"
+done
 [ "$stats" = 0 ] || echo "decode 1.00 s, composite 1.50 s, encode 2.50 s (summed over threads)" >&2
 EOF
 # Runs out of pixel cache on footage groups of more than CONVERT_LIMIT files (default 60).
@@ -101,14 +106,26 @@ case "$*" in *footage*)
 esac
 echo mean >"${!#}"
 EOF
-# Writes one frame too few on sprite and hangs when asked for level 9.
+# Writes one frame too few on sprite and hangs when asked for level 9. Without tmix it encodes
+# the frames into a clip; blurring takes 0.5 s from H.264 into frames and no time otherwise.
 cat >"$stubs/ffmpeg" <<'EOF'
 #!/usr/bin/env bash
 [ "$1" = -version ] && echo "ffmpeg version 0.0-stand-in" && exit 0
 case "$*" in *compression_level*) exec sleep 30 ;; esac
-dir=$(dirname "${!#}")
+out=${!#} dir=$(dirname "${!#}")
+if [[ $* != *tmix* ]]; then
+    while [ "$1" != -i ]; do shift; done
+    compgen -G "$2" >"$out"
+    exit
+fi
+case "$*" in *.mp4*.png) sleep 0.5 ;; esac
+[[ $out == *.mkv ]] && printf 'frame %s\n' 1 2 3 4 >"$out" && exit
 echo x >"$dir/0001.png"
 case "$*" in *footage*) echo x | tee "$dir/0002.png" "$dir/0003.png" >"$dir/0004.png" ;; esac
+EOF
+cat >"$stubs/ffprobe" <<'EOF'
+#!/usr/bin/env bash
+wc -l <"${!#}"
 EOF
 chmod +x "$stubs"/*
 
@@ -118,7 +135,7 @@ run_driver() { # RESULT_FOLDER [OPTIONS...]
     # From the scratch folder, so that nothing a stand-in writes can land in the checkout.
     cd "$scratch" && KORVEL_RENDER=$stubs/korvel-render KORVEL_MAKE_WORKLOAD=$stubs/make_workload \
         KORVEL_CONVERT=$stubs/convert KORVEL_FFMPEG=${stub_ffmpeg:-$stubs/ffmpeg} \
-        KORVEL_BENCH_THREADS=2 bash "$here/compare.sh" --no-build --no-install \
+        KORVEL_FFPROBE=$stubs/ffprobe KORVEL_BENCH_THREADS=2 bash "$here/compare.sh" --no-build --no-install \
         --bench-dir "$bench" --workloads "$scratch/workloads" "$@" >"$bench.log" 2>&1
 }
 
@@ -147,6 +164,11 @@ check "the machine is described" contains "$table" "logical cores (2 used for \"
 check "the peers' versions are quoted" contains "$table" "ImageMagick 0.0-0 Q16, ffmpeg 0.0-stand-in"
 check "ratios are against the all-threads run" contains "$table" "| 1.00x | 1.00x |"
 check "generated workloads carry every frame" test -f "$scratch/workloads/footage/0004.png"
+check "korvel is compared with ffmpeg from H.264 into frames" \
+    contains "$table" "- PASS clip: korvel faster than ffmpeg from H.264 to PNG frames by"
+check "and into a clip, whose frames are counted" \
+    contains "$table" "- FAIL clip: korvel faster than ffmpeg from H.264 to an FFV1 clip by 0."
+check "the clip's memory check is across L" contains "$table" "at L = 50 and"
 
 CONVERT_LIMIT=10 run_driver "$scratch/footage" --only footage
 check "finishing where ImageMagick cannot, at the workload's own L" \
@@ -156,6 +178,20 @@ stub_ffmpeg=$scratch/nowhere/ffmpeg run_driver "$scratch/partial" --only sprite
 check "a missing peer is reported as not run" \
     contains "$scratch/partial/results.md" "not run: ffmpeg is not installed"
 check "--only leaves the other workload out" fails grep -q "^## footage" "$scratch/partial/results.md"
+
+run_driver "$scratch/clip" --only clip
+check "--only clip measures the clips" \
+    contains "$scratch/clip/results.md" "| korvel-render -j 2, H.264 to PNG frames | "
+check "--only clip leaves the sequences' tables out" \
+    fails grep -qE "^## (sprite|footage)" "$scratch/clip/results.md"
+check "the clips are made once" fails grep -q "encoding the footage" "$scratch/clip.log"
+mkdir -p "$scratch/ages/footage" && touch "$scratch/ages/footage/.korvel-workload"
+echo clip >"$scratch/ages/new.mp4" && echo clip >"$scratch/ages/old.mp4"
+touch -d 2020-01-01 "$scratch/ages/old.mp4"
+workloads=$scratch/ages check "a clip made from the footage as it is is kept" \
+    clip_current "$scratch/ages/new.mp4"
+workloads=$scratch/ages check "a clip older than the footage is made again" \
+    fails clip_current "$scratch/ages/old.mp4"
 
 if [ -n "$generator_under_test" ]; then
     lists_both() {
