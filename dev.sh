@@ -16,7 +16,12 @@ packages=(
     libtbb-dev libdeflate-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
     clang libclang-rt-14-dev clang-format
+    help2man
 )
+# What making the Debian package needs besides the build (dpkg-shlibdeps computes its
+# dependencies, with file), and what the package test uses on top of that.
+package_tools=(dpkg-dev file)
+package_test_tools=(lintian man-db bash-completion)
 
 usage() {
     cat <<'EOF'
@@ -36,6 +41,8 @@ usage: ./dev.sh COMMAND [ARGS]
   build          only build everything (into build/)
   bench [ARGS]   install what is missing, then time korvel-render against ImageMagick and ffmpeg
                  on generated sequences and print the table (ARGS go to bench/compare.sh --help)
+  package        build a Release tree (into build-release/) and make the Debian package
+                 build-release/korvel_VERSION_ARCH.deb (install it with apt install ./FILE)
 EOF
 }
 
@@ -46,9 +53,10 @@ as_root() {
     fi
 }
 
+# deps [PACKAGE...]: the build's packages and these too.
 deps() {
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "${packages[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -106,6 +114,17 @@ render_sample() {
     build/batch/korvel-render -l 10 build/sample/in build/sample/out
     echo "dev.sh: the motion-blurred frames are in $here/build/sample/out"
     echo "dev.sh: to see the window without a desktop: apt-get install -y xvfb && (cd build && xvfb-run -a window/korvel)"
+}
+
+# A Release tree of what the package holds, without the tests; compiler warnings do not stop it
+# (they stop ./dev.sh test), as a newer compiler must not keep a user from packaging a release.
+# Older packages are removed first, so that ./build-release/korvel_*.deb names one file.
+make_package() {
+    configure build-release -DCMAKE_BUILD_TYPE=Release -DKORVEL_WERROR=OFF -DKORVEL_BENCH=OFF
+    cmake --build build-release --parallel "$jobs" --target korvel-package-contents
+    rm -f build-release/korvel_*.deb
+    (cd build-release && cpack -G DEB >/dev/null)
+    echo "dev.sh: made $(ls "$here"/build-release/korvel_*.deb)"
 }
 
 # The libFuzzer targets, each built from tests/fuzz/NAME_fuzz.cpp.
@@ -199,10 +218,15 @@ run)
     cd build && exec window/korvel
     ;;
 test)
-    deps
+    # The package test installs into the system, so it runs as root only (as in CI); its tools are
+    # installed along with the rest then.
+    test_tools=()
+    [ "$(id -u)" -eq 0 ] && test_tools=("${package_tools[@]}" "${package_test_tools[@]}")
+    deps "${test_tools[@]}"
     check_format
     build build
     suite build
+    tests/package/package_test.sh build
     asan_suite
     tsan_suite
     # A bounded fuzzing smoke run: half a minute in all.
@@ -235,6 +259,10 @@ build) build build ;;
 bench)
     deps
     bench/compare.sh "$@"
+    ;;
+package)
+    deps "${package_tools[@]}"
+    make_package
     ;;
 help | -h | --help) usage ;;
 *)
