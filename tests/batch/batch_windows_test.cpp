@@ -30,7 +30,6 @@ const window_row rows[] = {
     {3, 2, {"--weights", "1,2,3", "-r"}, {"--weights", "3,2,1"}},
     {4, 1, {"--weights", "equal", "--linear"}},
     {2, 4, {"--weights", "gauss:0.5"}},
-    {3, 2, {"-a", "128"}},
     {4, 3, {"-r"}},
 };
 
@@ -80,7 +79,8 @@ TEST(BatchWindows, EachFrameIsTheOneFrameOfItsWindowAloneWhateverTheThreads) {
                   EXIT_RENDERED);
         const int frames = (INPUTS - row.layers) / row.step + 1;
         ASSERT_EQ(folder_names(one).size(), static_cast<std::size_t>(frames));
-        for (int n = 1; n <= frames; ++n) {
+        // The first frame is summed anew, the second slid to, the last ends the sequence.
+        for (const int n : {1, 2, frames}) {
             char name[16];
             std::snprintf(name, sizeof name, "%02d.png", n);
             const std::string made = read_file(one + "/" + name);
