@@ -3,14 +3,10 @@
 #include "batch/batch_host.h"
 
 #include "batch/batch_signals.h"
-#include "image/load_problem.h"
-#include "runtime/error_text.h"
 #include "runtime/utf.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <numeric>
-#include <sys/stat.h>
 
 namespace korvel {
 
@@ -25,26 +21,10 @@ void report_failure(batch_job& job, const std::string& text) {
     batch_report(job, text, true);
 }
 
-// Why path is no folder that can be used ("No such file or directory"), or "" when it is one.
-std::string folder_problem(const std::string& path) {
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0) return error_text(errno);
-    return S_ISDIR(status.st_mode) ? std::string() : error_text(ENOTDIR);
-}
-
-bool scan_clip(batch_job& job) {
-    if (batch_scan_clip(job.input_clip.c_str(), &job.scan)) return true;
-    report_failure(job, "Unable to load, " + job.options.input_clip + ": " + load_problem());
-    return false;
-}
-
 bool scan_input(batch_job& job) {
-    if (!job.options.input_clip.empty()) return scan_clip(job);
-    const std::string& folder = job.options.input_folder;
-    if (batch_scan(utf16_from_utf8(folder).c_str(), &job.scan)) return true;
-    const std::string problem = folder_problem(folder);
-    report_failure(job, "Unable to read the input folder, " + folder +
-                            (problem.empty() ? "" : ": " + problem));
+    std::string problem;
+    if (batch_scan_input(job.options, &job.scan, &problem)) return true;
+    report_failure(job, problem);
     return false;
 }
 
@@ -64,16 +44,13 @@ std::int64_t step_of(const batch_job& job) {
     return job.options.step ? job.options.step : job.options.layers;
 }
 
-// The output frames of the whole sequence: every window of L inputs, a step apart, whose last
-// input exists.
-std::int64_t output_frames(const batch_job& job) {
-    if (job.scan.count < job.options.layers) return 0;
-    return (job.scan.count - job.options.layers) / step_of(job) + 1;
+std::int64_t sequence_frames(const batch_job& job) {
+    return output_frames(job.scan.count, job.options.layers, step_of(job));
 }
 
 // The number of frames the job will save: those of the chosen range that the input count allows.
 std::int32_t frames_to_render(const batch_job& job) {
-    const std::int64_t frames = output_frames(job);
+    const std::int64_t frames = sequence_frames(job);
     const std::int64_t last = std::min<std::int64_t>(job.options.last_frame, frames);
     return static_cast<std::int32_t>(std::max<std::int64_t>(0, last - job.options.first_frame + 1));
 }
@@ -108,8 +85,8 @@ std::int32_t open_job(void* host, render_totals* totals) {
     const std::int32_t frames = frames_to_render(job);
     if (frames == 0 && job.scan.count >= job.options.layers) {
         batch_report(job,
-                     "no frame to render: the sequence has " + std::to_string(output_frames(job)) +
-                         " frames",
+                     "no frame to render: the sequence has " +
+                         std::to_string(sequence_frames(job)) + " frames",
                      false);
     }
     job.progress.start(frames);

@@ -27,6 +27,7 @@ enum long_only_option {
     OPTION_COMPRESSION,
     OPTION_PNG_FILTER,
     OPTION_FORMAT,
+    OPTION_COUNT,
 };
 
 constexpr char short_options[] = ":l:a:rj:qh";
@@ -46,6 +47,7 @@ constexpr option long_options[] = {
     {"compression", required_argument, nullptr, OPTION_COMPRESSION},
     {"png-filter", required_argument, nullptr, OPTION_PNG_FILTER},
     {"format", required_argument, nullptr, OPTION_FORMAT},
+    {"count", no_argument, nullptr, OPTION_COUNT},
     {"stats", no_argument, nullptr, OPTION_STATS},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
@@ -271,22 +273,25 @@ bool check_clip_options(const batch_options& options, const used_options& used,
     return true;
 }
 
-bool take_paths(int argc, char** argv, batch_options* options, std::string* error) {
-    const int given = argc - optind;
-    if (given < 2) {
-        *error = "expected INPUT and OUTPUT";
+bool take_input(const char* input, batch_options* options, std::string* error) {
+    if (!is_regular_file(input)) return take_folder(input, "input", &options->input_folder, error);
+    options->input_clip = input;
+    return true;
+}
+
+// INPUT and OUTPUT, or with --count INPUT alone.
+bool take_paths(int argc, char** argv, bool count, batch_options* options, std::string* error) {
+    const int given = argc - optind, wanted = count ? 1 : 2;
+    if (given < wanted) {
+        *error = count ? "expected INPUT" : "expected INPUT and OUTPUT";
         return false;
     }
-    if (given > 2) {
-        *error = "unexpected argument " + quoted(argv[optind + 2]);
+    if (given > wanted) {
+        *error = "unexpected argument " + quoted(argv[optind + wanted]);
         return false;
     }
-    const char* input = argv[optind];
-    if (is_regular_file(input))
-        options->input_clip = input;
-    else if (!take_folder(input, "input", &options->input_folder, error))
-        return false;
-    return take_output(argv[optind + 1], options, error);
+    return take_input(argv[optind], options, error) &&
+           (count || take_output(argv[optind + 1], options, error));
 }
 
 } // namespace
@@ -296,6 +301,7 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
     opterr = 0;
     bool help = false;
     bool version = false;
+    bool count = false;
     used_options used;
     std::string weights = "ramp";
     for (;;) {
@@ -326,6 +332,9 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
         case OPTION_WEIGHTS:
             weights = optarg;
             break;
+        case OPTION_COUNT:
+            count = true;
+            break;
         case ':':
         case '?':
             *error = refused_option(code, argv);
@@ -338,13 +347,15 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
     if (help) return batch_command::help;
     if (version) return batch_command::version;
     const bool usable = take_weights(weights, options, error) &&
-                        take_paths(argc, argv, options, error) &&
+                        take_paths(argc, argv, count, options, error) &&
                         check_clip_options(*options, used, error);
-    return usable ? batch_command::render : batch_command::usage_error;
+    if (!usable) return batch_command::usage_error;
+    return count ? batch_command::count : batch_command::render;
 }
 
 const char* batch_help_text() {
     return R"(usage: korvel-render [options] INPUT OUTPUT
+       korvel-render --count [-l N] [--step S] INPUT
 
 Stacks each group of L consecutive *.png files of the folder INPUT (in name order) onto one
 transparent canvas, the first opaque and each following one fainter, and saves it in the folder
@@ -387,6 +398,8 @@ options:
       --background COLOUR
                     what shows through transparent pixels in an .mp4 or with --format rgb
                     (#RRGGBB, black or white; default black)
+      --count       print the number of output frames that INPUT makes with these -l and
+                    --step (counting inputs as a render does), and render nothing
       --stats       after the render, print the time spent decoding, compositing and
                     encoding, summed over threads
   -q, --quiet       show no progress (errors are still printed)

@@ -36,7 +36,7 @@ struct batch_options {
     bool stats = false;
 };
 
-enum class batch_command { render, help, version, usage_error };
+enum class batch_command { render, count, help, version, usage_error };
 
 // Reads the arguments into options. For usage_error, error holds a one-line message that names
 // what was wrong (without the program name).

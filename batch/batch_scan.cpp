@@ -6,11 +6,16 @@
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/image_release.h"
+#include "image/load_problem.h"
 #include "runtime/directory.h"
+#include "runtime/error_text.h"
 #include "runtime/strings.h"
+#include "runtime/utf.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <sys/stat.h>
 
 namespace korvel {
 
@@ -52,6 +57,30 @@ bool batch_scan(const char16_t* folder, batch_scan_result* result) {
     result->total = decimal_text(result->count);
     probe_resolution(folder + last, result);
     return true;
+}
+
+std::string folder_problem(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return error_text(errno);
+    return S_ISDIR(status.st_mode) ? std::string() : error_text(ENOTDIR);
+}
+
+bool batch_scan_input(const batch_options& options, batch_scan_result* result,
+                      std::string* problem) {
+    if (!options.input_clip.empty()) {
+        if (batch_scan_clip(utf16_from_utf8(options.input_clip).c_str(), result)) return true;
+        *problem = "Unable to load, " + options.input_clip + ": " + load_problem();
+        return false;
+    }
+    const std::string& folder = options.input_folder;
+    if (batch_scan(utf16_from_utf8(folder).c_str(), result)) return true;
+    const std::string cause = folder_problem(folder);
+    *problem = "Unable to read the input folder, " + folder + (cause.empty() ? "" : ": " + cause);
+    return false;
+}
+
+std::int64_t output_frames(std::int64_t inputs, std::int64_t layers, std::int64_t step) {
+    return inputs < layers ? 0 : (inputs - layers) / step + 1;
 }
 
 bool batch_scan_clip(const char16_t* clip, batch_scan_result* result) {

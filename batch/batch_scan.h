@@ -2,6 +2,8 @@
 // writes into its job file, kept in memory instead.
 #pragma once
 
+#include "batch/batch_options.h"
+
 #include <cstdint>
 #include <string>
 
@@ -23,5 +25,17 @@ bool batch_scan(const char16_t* folder, batch_scan_result* result);
 // The same for a video file: its frame count, its resolution and its rate. False, with the load
 // problem saying why, when no video can be read from it.
 bool batch_scan_clip(const char16_t* clip, batch_scan_result* result);
+
+// The options' input, a folder or a clip, scanned; false with problem set to the line that says
+// why not ("Unable to load, notes.txt: not a video or picture korvel can read").
+bool batch_scan_input(const batch_options& options, batch_scan_result* result,
+                      std::string* problem);
+
+// Why path is no folder that can be used ("No such file or directory"), or "" when it is one.
+std::string folder_problem(const std::string& path);
+
+// The output frames that inputs make with L layers per frame and step inputs from one frame's
+// first input to the next one's: every window whose last input exists.
+std::int64_t output_frames(std::int64_t inputs, std::int64_t layers, std::int64_t step);
 
 } // namespace korvel

@@ -2,6 +2,7 @@
 // same render job as the window, without a display.
 #include "batch/batch_options.h"
 #include "batch/batch_render.h"
+#include "batch/batch_scan.h"
 #include "engine/engine_runtime.h"
 #include "image/image.h"
 #include "runtime/files.h"
@@ -26,6 +27,23 @@ int render(const batch_options& options) {
     return status;
 }
 
+// --count: the output frames, on standard output for scripts.
+int count(const batch_options& options) {
+    engine_runtime_start();
+    batch_scan_result scan;
+    std::string problem;
+    const bool scanned = batch_scan_input(options, &scan, &problem);
+    if (scanned) {
+        const std::int64_t step = options.step ? options.step : options.layers;
+        std::printf("%lld\n",
+                    static_cast<long long>(output_frames(scan.count, options.layers, step)));
+    } else {
+        std::fprintf(stderr, "korvel-render: %s\n", problem.c_str());
+    }
+    release_runtime();
+    return scanned ? EXIT_RENDERED : EXIT_RENDER_FAILED;
+}
+
 int run(int argc, char** argv) {
     batch_options options;
     std::string error;
@@ -39,6 +57,8 @@ int run(int argc, char** argv) {
     case batch_command::usage_error:
         std::fprintf(stderr, "korvel-render: %s (see korvel-render --help)\n", error.c_str());
         return EXIT_USAGE;
+    case batch_command::count:
+        return count(options);
     case batch_command::render:
         break;
     }

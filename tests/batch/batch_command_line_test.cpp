@@ -72,6 +72,8 @@ const command_row command_rows[] = {
     {{"-l", "25", "IN", "OUT"}, BAR_40, 25, 255, false, 1, END, 40},
     {{}, "expected INPUT and OUTPUT"},
     {{"IN", "OUT", "more"}, "unexpected argument 'more'"},
+    {{"--count", "-l", "3"}, "expected INPUT"},
+    {{"--count", "IN", "OUT"}, "unexpected argument"},
     {{"", "OUT"}, "the input folder must not be empty"},
     {{"-l", "x", "IN", "OUT"}, "--layers wants a whole number of at least 1, not 'x'"},
     {{"--layers=", "IN", "OUT"}, "--layers wants a whole number of at least 1, not ''"},

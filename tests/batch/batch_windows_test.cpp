@@ -2,8 +2,8 @@
 // inputs (n - 1) x S + 1 to (n - 1) x S + L: byte for byte the one frame that a run without a
 // step makes of a folder holding just those inputs, which sums its layers anew where the stepped
 // run slides its sums from window to window. Weights follow reverse order, and the thread count
-// changes no byte. (The means themselves are checked against their formulas in the engine's
-// tests.)
+// changes no byte; --count tells the number of frames beforehand. (The means themselves are
+// checked against their formulas in the engine's tests.)
 #include "batch/batch_render.h"
 #include "tests/batch/render_process.h"
 #include "tests/support/test_png.h"
@@ -37,6 +37,21 @@ std::string input_name(int index) {
     char name[32];
     std::snprintf(name, sizeof name, "frame%03d.png", index);
     return name;
+}
+
+// What korvel-render --count prints for the arguments.
+std::string counted(const std::vector<std::string>& args) {
+    std::string command = KORVEL_RENDER_PATH " --count";
+    for (const std::string& arg : args)
+        command += " '" + arg + "'";
+    std::string said;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char line[64];
+        while (std::fgets(line, sizeof line, pipe))
+            said += line;
+        pclose(pipe);
+    }
+    return said;
 }
 
 std::vector<std::string> args_of(const window_row& row, std::vector<std::string> more) {
@@ -79,6 +94,8 @@ TEST(BatchWindows, EachFrameIsTheOneFrameOfItsWindowAloneWhateverTheThreads) {
                   EXIT_RENDERED);
         const int frames = (INPUTS - row.layers) / row.step + 1;
         ASSERT_EQ(folder_names(one).size(), static_cast<std::size_t>(frames));
+        EXPECT_EQ(counted({"-l", std::to_string(row.layers), "--step", step, in}),
+                  std::to_string(frames) + "\n");
         // The first frame is summed anew, the second slid to, the last ends the sequence.
         for (const int n : {1, 2, frames}) {
             char name[16];
