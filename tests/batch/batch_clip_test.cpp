@@ -29,17 +29,9 @@ void ffmpeg(const std::string& args) {
 
 // What ffprobe says of the clip's video stream (a comma-separated list of entries).
 std::string probe(const std::string& clip, const std::string& entries) {
-    const std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                "stream=" +
-                                entries + " -of csv=p=0 '" + clip + "'";
-    std::string said;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, pipe))
-            said += line;
-        pclose(pipe);
-    }
-    return said;
+    return command_output(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=" + entries +
+        " -of csv=p=0 '" + clip + "'");
 }
 
 void expect_same_files(const std::string& folder, const std::string& expected) {

@@ -44,14 +44,7 @@ std::string counted(const std::vector<std::string>& args) {
     std::string command = KORVEL_RENDER_PATH " --count";
     for (const std::string& arg : args)
         command += " '" + arg + "'";
-    std::string said;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char line[64];
-        while (std::fgets(line, sizeof line, pipe))
-            said += line;
-        pclose(pipe);
-    }
-    return said;
+    return command_output(command);
 }
 
 std::vector<std::string> args_of(const window_row& row, std::vector<std::string> more) {

@@ -2,6 +2,7 @@
 // between fork and exec it only makes system calls.
 #include "tests/batch/render_process.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -68,6 +69,17 @@ render_result render_process::finish(std::chrono::seconds limit) {
     pid_ = terminal_ = -1;
     if (result.err.empty()) result.err = read_file(logs_.path("err"));
     return result;
+}
+
+std::string command_output(const std::string& command) {
+    std::string said;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, pipe))
+            said += line;
+        pclose(pipe);
+    }
+    return said;
 }
 
 } // namespace korvel::test

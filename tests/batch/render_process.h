@@ -40,6 +40,9 @@ private:
     int terminal_ = -1;
 };
 
+// What a shell command prints on its standard output.
+std::string command_output(const std::string& command);
+
 inline render_result run_render(const std::vector<std::string>& args,
                                 const run_options& options = {}) {
     return render_process(args, options).finish();
