@@ -2,8 +2,8 @@
 # Side-by-side benchmark, run by `./dev.sh bench`: builds korvel-render and the workload generator
 # (Release), generates the "sprite" and "footage" sequences and the footage's clips once, then times
 # korvel-render with one thread and with every thread against ImageMagick and ffmpeg blurring the
-# same frames, each run under /usr/bin/time -v, and writes a markdown table with the ratios and a
-# PASS/FAIL line per target. A peer that fails or is missing is recorded as such; every run is
+# same frames, and against ffmpeg's sliding mean (the "trail"), each run under /usr/bin/time -v, and
+# writes a markdown table with the ratios and a PASS/FAIL line per target. A peer that fails or is missing is recorded as such; every run is
 # bounded by a timeout.
 set -uo pipefail
 
@@ -13,11 +13,12 @@ usage: bench/compare.sh [OPTIONS]
 Times korvel-render (1 thread and all threads) against ImageMagick and ffmpeg on the "sprite"
 (200 frames of 1280 x 720 RGBA, L = 100) and "footage" (240 frames of 1920 x 1080 RGB, L = 30)
 sequences, and against ffmpeg on "clip" (the footage as H.264 and FFV1 clips, into PNG frames and
-FFV1 clips), and writes BENCH_DIR/results.md (also printed).
+FFV1 clips) and "trail" (the footage's sliding mean of L = 30 frames moved by one, 211 frames),
+and writes BENCH_DIR/results.md (also printed).
   --bench-dir DIR    build, logs, outputs and results (default: build-bench in the checkout)
   --workloads DIR    where the input sequences are generated once (default: BENCH_DIR/workloads)
   --timeout SECONDS  longest any single timed run may take (default: 1800)
-  --only NAME        measure only one workload: sprite, footage or clip
+  --only NAME        measure only one workload: sprite, footage, clip or trail
   --no-build         use the programs already built in BENCH_DIR/build
   --no-install       do not install missing peers (imagemagick, ffmpeg, time) from Debian
   -h, --help         this text
@@ -39,11 +40,12 @@ do_install=1
 started=
 start_load=
 
-# Run records, by run id: label, wall seconds, peak kB, CPU share, status, why it failed, frames
-# and bytes written, korvel's own time breakdown.
-declare -A run_label run_wall run_rss run_cpu run_ok run_why run_frames run_bytes run_stats
-# Workload presets as make_workload --list gives them.
-declare -A wl_frames wl_width wl_height wl_depth wl_layers wl_ready
+# Run records, by run id: label, wall seconds, peak kB, CPU share, CPU seconds (user and system),
+# status, why it failed, frames and bytes written, korvel's own time breakdown.
+declare -A run_label run_wall run_rss run_cpu run_cpu_s run_ok run_why run_frames run_bytes run_stats
+# Workload presets as make_workload --list gives them; wl_step is set only for a workload whose
+# windows overlap (otherwise a window moves by its L).
+declare -A wl_frames wl_width wl_height wl_depth wl_layers wl_step wl_ready
 
 note() { printf 'compare: %s\n' "$*" >&2; }
 
@@ -54,14 +56,17 @@ clock_seconds() {
     awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; printf "%.2f\n", s }' <<<"$1"
 }
 
-# time_fields FILE: the wall seconds, peak resident kB and CPU percent of a `time -v` report.
+# time_fields FILE: the wall seconds, peak resident kB, CPU percent and CPU seconds (user plus
+# system) of a `time -v` report.
 time_fields() {
-    local wall rss cpu
+    local wall rss cpu cpu_s
     wall=$(sed -n 's/.*Elapsed (wall clock) time[^:]*: *//p' "$1" | tail -n1)
     rss=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$1" | tail -n1)
     cpu=$(sed -n 's/.*Percent of CPU this job got: *\([0-9?]*\)%.*/\1/p' "$1" | tail -n1)
+    cpu_s=$(awk -F': *' '/^[[:space:]]*(User|System) time \(seconds\)/ { s += $2; n++ }
+        END { if (n) printf "%.2f\n", s; else print "?" }' "$1")
     [ -n "$wall" ] && [ -n "$rss" ] || return 1
-    printf '%s %s %s\n' "$(clock_seconds "$wall")" "$rss" "${cpu:-?}"
+    printf '%s %s %s %s\n' "$(clock_seconds "$wall")" "$rss" "${cpu:-?}" "$cpu_s"
 }
 
 # ratio A B: A / B with two decimals.
@@ -76,6 +81,9 @@ within_share() {
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB\n", k / 1024 }'; }
 frames_text() { if [ "$1" = 1 ]; then echo "1 frame"; else echo "$1 frames"; fi; }
 bytes_mib() { awk -v b="$1" 'BEGIN { printf "%.2f MiB\n", b / 1048576 }'; }
+# window_outputs FRAMES L STEP: how many windows of L inputs, each STEP inputs after the one
+# before, fit in FRAMES inputs: one output frame each.
+window_outputs() { awk -v f="$1" -v l="$2" -v s="$3" 'BEGIN { print f < l ? 0 : int((f - l) / s) + 1 }'; }
 
 # The one line of a failed program's error output worth showing: the program's name, quoted file
 # names and source locations trimmed ("convert-im6.q16: cache resources exhausted `/x/0001.png'
@@ -121,7 +129,7 @@ timed_run() {
         run_why[$id]="could not be timed (status $status)"
         return
     fi
-    read -r "run_wall[$id]" "run_rss[$id]" "run_cpu[$id]" <<<"$fields"
+    read -r "run_wall[$id]" "run_rss[$id]" "run_cpu[$id]" "run_cpu_s[$id]" <<<"$fields"
     read -r "run_frames[$id]" "run_bytes[$id]" < <(output_size "$out")
     run_ok[$id]=0
     if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
@@ -151,24 +159,32 @@ input_frames() { LC_ALL=C find "$1" -maxdepth 1 -name '*.png' | LC_ALL=C sort; }
 # Reads a workload's files once so that no run pays for the first disk read alone.
 warm_cache() { find "$1" -maxdepth 1 -type f -print0 | xargs -0r cat >/dev/null; }
 
-# The runs read an INPUT, a workload's folder of frames or a clip in one ("clip/footage.mp4", whose
-# frames and L are those of the workload "clip"), and write an OUTPUT: "frames", PNG files in the
-# run's folder, or "clip", the FFV1 clip out.mkv in it.
-input_workload() { echo "${1%%/*}"; }
+# A run's ID starts with its workload's name ("trail.l100"), whose input count and window step give
+# the frames the run must write. It reads an INPUT, a folder of frames or a clip in one
+# ("clip/footage.mp4"), and writes an OUTPUT: "frames", PNG files in the run's folder, or "clip",
+# the FFV1 clip out.mkv in it.
+run_workload() { echo "${1%%.*}"; }
+# run_outputs ID LAYERS: the frames a run of that workload with windows of LAYERS inputs writes.
+run_outputs() {
+    local name
+    name=$(run_workload "$1")
+    window_outputs "${wl_frames[$name]}" "$2" "${wl_step[$name]:-$2}"
+}
 output_path() { # ID OUTPUT
     if [ "$2" = clip ]; then echo "$bench_dir/out/$1/out.mkv"; else echo "$bench_dir/out/$1/"; fi
 }
 
 korvel_run() { # ID LABEL THREADS LAYERS INPUT OUTPUT [EXTRA...]
-    local id=$1 label=$2 threads=$3 layers=$4 input=$5 output=$6 name
+    local id=$1 label=$2 threads=$3 layers=$4 input=$5 output=$6 step
     shift 6
-    name=$(input_workload "$input")
+    step=${wl_step[$(run_workload "$id")]:-}
     if [ ! -x "$render" ]; then
         skipped_run "$id" "$label" "korvel-render was not built"
         return
     fi
-    timed_run "$id" "$label" $((wl_frames[$name] / layers)) "$bench_dir/out/$id" \
-        "$render" -q -l "$layers" -j "$threads" "$@" "$workloads/$input" "$(output_path "$id" "$output")"
+    timed_run "$id" "$label" "$(run_outputs "$id" "$layers")" "$bench_dir/out/$id" \
+        "$render" -q -l "$layers" ${step:+--step "$step"} -j "$threads" "$@" "$workloads/$input" \
+        "$(output_path "$id" "$output")"
     run_stats[$id]=$(grep -o 'decode [0-9.]* s, composite [0-9.]* s, encode [0-9.]* s' \
         "$bench_dir/logs/$id.err" 2>/dev/null | tail -n1)
 }
@@ -205,12 +221,25 @@ ffmpeg_reading() {
     fi
 }
 
-# ffmpeg: tmix averages the last L frames at every frame; keeping frames L, 2L, ... leaves one
-# average per full group, as many as korvel-render writes. A clip is FFV1, as korvel's .mkv is.
+# ffmpeg_select L STEP: the select expression that keeps, of tmix's output, the frames that end a
+# window korvel-render writes. tmix averages the last L frames at every frame (fewer before the
+# L-th), so these are frames L, L + STEP, L + 2 STEP, ... counted from 1.
+ffmpeg_select() {
+    if [ "$2" = "$1" ]; then
+        echo "not(mod(n+1\\,$1))"
+    elif [ "$2" = 1 ]; then
+        echo "gte(n\\,$(($1 - 1)))"
+    else
+        echo "gte(n\\,$(($1 - 1)))*not(mod(n+1-$1\\,$2))"
+    fi
+}
+
+# ffmpeg: the workload's window in tmix and select, as many frames as korvel-render writes. A clip
+# is FFV1, as korvel's .mkv is.
 ffmpeg_run() { # ID LABEL INPUT OUTPUT [ENCODER OPTIONS...]
     local id=$1 label=$2 input=$3 output=$4 name layers
     shift 4
-    name=$(input_workload "$input")
+    name=$(run_workload "$id")
     layers=${wl_layers[$name]}
     if ! command -v "$ffmpeg_bin" >/dev/null; then
         skipped_run "$id" "$label" "ffmpeg is not installed"
@@ -219,8 +248,9 @@ ffmpeg_run() { # ID LABEL INPUT OUTPUT [ENCODER OPTIONS...]
     local target=("$bench_dir/out/$id/%04d.png")
     [ "$output" = clip ] && target=(-c:v ffv1 "$(output_path "$id" clip)")
     ffmpeg_reading "$input"
-    timed_run "$id" "$label" $((wl_frames[$name] / layers)) "$bench_dir/out/$id" \
-        "${ffmpeg_command[@]}" -vf "tmix=frames=$layers,select='not(mod(n+1\\,$layers))'" \
+    timed_run "$id" "$label" "$(run_outputs "$id" "$layers")" "$bench_dir/out/$id" \
+        "${ffmpeg_command[@]}" \
+        -vf "tmix=frames=$layers,select='$(ffmpeg_select "$layers" "${wl_step[$name]:-$layers}")'" \
         -fps_mode vfr "$@" "${target[@]}"
 }
 
@@ -266,6 +296,26 @@ measure_clip() {
     korvel_run clip.l120 "korvel-render -j $t, H.264 to PNG frames, L = 120" "$t" 120 "$h264" frames
 }
 
+# The trail's frames as ffmpeg writes them by default, 24-bit, with the level and filter that make
+# korvel's at most 10% larger in total, chosen as the fastest to encode. Measured on output
+# frames 1 to 10 against ffmpeg's 32.9 MB: level 1 with "sub" is 0.65x (0.53 s of encoding for
+# the 10 frames on one thread), "up" and "paeth" 0.67x, "adaptive" 0.62x but 25% slower, no
+# filter 1.04x and 60% slower; levels 2 to 6 save 2 to 8% more for twice the encoding or more.
+# On all 211 frames level 1 with "sub" is 0.64x (427 MiB against ffmpeg's 662 MiB).
+trail_png=(--format rgb --compression 1 --png-filter sub)
+
+# A mean of L frames moved by one input: each output costs korvel one layer in and one out,
+# whatever L is, where tmix sums all L again. L = 100 checks that the cost stays flat in L.
+measure_trail() {
+    local t=$threads l=${wl_layers[trail]}
+    warm_cache "$workloads/footage"
+    korvel_run trail.all "korvel-render -j $t, L = $l, --weights equal" "$t" "$l" footage frames \
+        --weights equal "${trail_png[@]}" "${stats_option[@]}"
+    korvel_run trail.l100 "korvel-render -j $t, L = 100, --weights equal" "$t" 100 footage frames \
+        --weights equal "${trail_png[@]}"
+    ffmpeg_run trail.ffmpeg "ffmpeg tmix (default PNG settings)" footage frames
+}
+
 # ---- the report ---------------------------------------------------------------------------------
 
 machine_line() {
@@ -301,7 +351,7 @@ table_row() { # ID BASE_ID
     fi
     local wall="${run_wall[$id]} s" rss cpu output speed="—" memory="—"
     rss=$(mib "${run_rss[$id]}")
-    cpu="${run_cpu[$id]}%"
+    cpu="${run_cpu_s[$id]:-?} s, ${run_cpu[$id]}%"
     if [ "${run_ok[$id]}" = 1 ]; then
         output="$(frames_text "${run_frames[$id]}"), $(bytes_mib "${run_bytes[$id]}")"
         if [ "${run_ok[$base]:-0}" = 1 ]; then
@@ -322,15 +372,15 @@ workload_table() { # NAME ROWS...
     shift
     local colour=RGBA
     [ "${wl_depth[$name]}" = 24 ] && colour=RGB
-    local layers=${wl_layers[$name]}
-    printf '\n## %s: %s frames of %s x %s %s, L = %s (%s output frames)\n\n' "$name" \
+    local layers=${wl_layers[$name]} step=${wl_step[$name]:-}
+    printf '\n## %s: %s frames of %s x %s %s, L = %s%s (%s output frames)\n\n' "$name" \
         "${wl_frames[$name]}" "${wl_width[$name]}" "${wl_height[$name]}" "$colour" "$layers" \
-        $((wl_frames[$name] / layers))
+        "${step:+, step $step}" "$(window_outputs "${wl_frames[$name]}" "$layers" "${step:-$layers}")"
     if [ "${wl_ready[$name]:-0}" != 1 ]; then
         echo "Not measured: its inputs could not be made."
         return
     fi
-    echo '| run | wall time | peak memory | CPU | output | time ÷ korvel all threads | memory ÷ korvel all threads |'
+    echo '| run | wall time | peak memory | CPU time, share | output | time ÷ korvel all threads | memory ÷ korvel all threads |'
     echo '|---|--:|--:|--:|---|--:|--:|'
     local row
     for row in "$@"; do
@@ -362,20 +412,30 @@ verdict() {
     fi
 }
 
-# faster_target WORKLOAD SLOW_ID FAST_ID MINIMUM WHAT: FAST at least MINIMUM times faster.
-faster_target() {
-    local name=$1 slow=$2 fast=$3 minimum=$4 what=$5
-    if [ "${run_ok[$slow]:-0}" != 1 ] || [ "${run_ok[$fast]:-0}" != 1 ]; then
-        local missing=$slow
-        [ "${run_ok[$fast]:-0}" != 1 ] && missing=$fast
-        verdict 0 "$name: $what at least ${minimum}x — ${run_label[$missing]:-$missing} did not finish (${run_why[$missing]:-not run})"
+# measure FIELD VALUE: a run's wall (seconds), rss (kB) or bytes as the report shows it.
+measure() {
+    case "$1" in wall) echo "$2 s" ;; rss) mib "$2" ;; bytes) bytes_mib "$2" ;; esac
+}
+
+# ratio_target FIELD WORKLOAD ID_A ID_B BOUND LIMIT WHAT: run A's FIELD (wall, rss or bytes)
+# divided by run B's is "at least" or "at most" (BOUND) LIMIT, judged as rounded in the report.
+ratio_target() {
+    local field=$1 name=$2 a=$3 b=$4 bound=$5 limit=$6 what=$7
+    local -n values=run_$field
+    if [ "${run_ok[$a]:-0}" != 1 ] || [ "${run_ok[$b]:-0}" != 1 ]; then
+        local missing=$a
+        [ "${run_ok[$b]:-0}" != 1 ] && missing=$b
+        verdict 0 "$name: $what $bound ${limit}x — ${run_label[$missing]:-$missing} did not finish (${run_why[$missing]:-not run})"
         return
     fi
     local r passed=0
-    r=$(ratio "${run_wall[$slow]}" "${run_wall[$fast]}")
-    at_least "$r" "$minimum" && passed=1
-    verdict "$passed" "$name: $what ${r}x (target at least ${minimum}x)"
+    r=$(ratio "${values[$a]}" "${values[$b]}")
+    if [ "$bound" = "at least" ]; then at_least "$r" "$limit"; else at_least "$limit" "$r"; fi && passed=1
+    verdict "$passed" "$name: $what ${r}x ($(measure "$field" "${values[$a]}") against $(measure "$field" "${values[$b]}"); target $bound ${limit}x)"
 }
+
+# faster_target WORKLOAD SLOW_ID FAST_ID MINIMUM WHAT: FAST at least MINIMUM times faster.
+faster_target() { ratio_target wall "$1" "$2" "$3" "at least" "$4" "$5"; }
 
 same_bytes_target() { # WORKLOAD
     local name=$1
@@ -425,6 +485,28 @@ clip_targets() {
     flat_memory_target clip clip.all "${wl_layers[clip]}" clip.l120 120 25
 }
 
+trail_targets() {
+    local l=${wl_layers[trail]}
+    faster_target trail trail.ffmpeg trail.all 3 "korvel faster than ffmpeg by"
+    ratio_target rss trail trail.ffmpeg trail.all "at least" 4 "korvel's peak memory smaller than ffmpeg's by"
+    # L = 100 has 70 more inputs to take in before its first frame but 70 fewer frames to encode;
+    # the 10% is for runs on a shared machine, which vary by some percent from one to the next,
+    # where a cost growing with L (summing every window anew) would take more than twice as long.
+    ratio_target wall trail trail.l100 trail.all "at most" 1.10 "wall time at L = 100 over L = $l:"
+    ratio_target bytes trail trail.all trail.ffmpeg "at most" 1.10 "korvel's frames' total size over ffmpeg's:"
+}
+
+# CPU time beside the wall time, which another job on the machine stretches (information).
+trail_cpu_times() {
+    local id
+    for id in trail.all trail.l100 trail.ffmpeg; do
+        [ "${run_ok[$id]:-0}" = 1 ] || continue
+        printf -- '- INFO trail: %s took %s s of CPU time in %s s, %s per output frame\n' \
+            "${run_label[$id]}" "${run_cpu_s[$id]}" "${run_wall[$id]}" \
+            "$(awk -v c="${run_cpu_s[$id]}" -v n="${run_frames[$id]}" 'BEGIN { printf "%.0f ms", 1000 * c / n }')"
+    done
+}
+
 # finishes_target KORVEL_ID MAGICK_ID SETTING: passes when korvel finished the footage where
 # ImageMagick gave up; fails silently otherwise, so that the caller can try another setting.
 finishes_target() {
@@ -472,12 +554,20 @@ write_report() {
         echo "and footage-ffv1.mkv in FFV1; a clip output is FFV1 in .mkv for both programs."
         time_shares clip.all
     fi
+    if selected trail; then
+        workload_table trail trail.all trail.l100 trail.ffmpeg
+        echo
+        echo "Each output frame is the equal-weight mean of L footage frames, the next one a frame later;"
+        echo "korvel-render writes 24-bit PNG files at ${trail_png[*]}, ffmpeg with its defaults."
+        time_shares trail.all
+    fi
     echo
     echo "## Targets"
     echo
     printf '%s\n' "${verdicts[@]}"
     if selected sprite; then memory_in_frames sprite; fi
     if selected footage; then memory_in_frames footage; fi
+    if selected trail; then trail_cpu_times; fi
 }
 
 # ---- setting up ---------------------------------------------------------------------------------
@@ -548,6 +638,10 @@ load_presets() {
     wl_frames[clip]=${wl_frames[footage]} wl_width[clip]=${wl_width[footage]}
     wl_height[clip]=${wl_height[footage]} wl_depth[clip]=${wl_depth[footage]}
     wl_layers[clip]=${wl_layers[footage]}
+    # The trail is the footage's frames, its L, and a window moved by one frame.
+    wl_frames[trail]=${wl_frames[footage]} wl_width[trail]=${wl_width[footage]}
+    wl_height[trail]=${wl_height[footage]} wl_depth[trail]=${wl_depth[footage]}
+    wl_layers[trail]=${wl_layers[footage]} wl_step[trail]=1
 }
 
 generate() { # NAME
@@ -591,7 +685,7 @@ parse_arguments() {
         --bench-dir) bench_dir=${2:?--bench-dir needs a folder} && shift ;;
         --workloads) workloads=${2:?--workloads needs a folder} && shift ;;
         --timeout) timeout_s=${2:?--timeout needs seconds} && shift ;;
-        --only) only=${2:?--only needs sprite, footage or clip} && shift ;;
+        --only) only=${2:?--only needs sprite, footage, clip or trail} && shift ;;
         --no-build) do_build=0 ;;
         --no-install) do_install=0 ;;
         -h | --help) usage && exit 0 ;;
@@ -599,7 +693,7 @@ parse_arguments() {
         esac
         shift
     done
-    case "$only" in "" | sprite | footage | clip) ;; *) usage >&2 && exit 2 ;; esac
+    case "$only" in "" | sprite | footage | clip | trail) ;; *) usage >&2 && exit 2 ;; esac
     [[ "$timeout_s" =~ ^[1-9][0-9]*$ ]] || { usage >&2 && exit 2; }
     mkdir -p "$bench_dir" && bench_dir=$(cd "$bench_dir" && pwd)
     workloads=${workloads:-$bench_dir/workloads}
@@ -617,11 +711,12 @@ main() {
         exit 2
     }
     if selected sprite; then generate sprite; fi
-    # The clips are made from the footage's frames.
-    if selected footage || selected clip; then generate footage; fi
+    # The clips and the trail are made from the footage's frames.
+    if selected footage || selected clip || selected trail; then generate footage; fi
     if selected clip; then make_clips; fi
+    wl_ready[trail]=${wl_ready[footage]:-0}
     local name
-    for name in sprite footage clip; do
+    for name in sprite footage clip trail; do
         selected "$name" || continue
         [ "${wl_ready[$name]:-0}" = 1 ] && "measure_$name"
         "${name}_targets"

@@ -38,10 +38,13 @@ check "h:mm:ss clock" equals "$(clock_seconds 1:02:03)" 3723.00
 check "sub-second clock" equals "$(clock_seconds 0:00.07)" 0.07
 
 /usr/bin/time -v -o "$scratch/sleep.time" sleep 0.3
-read -r wall rss cpu < <(time_fields "$scratch/sleep.time")
+read -r wall rss cpu cpu_s < <(time_fields "$scratch/sleep.time")
 check "wall time of a real report" at_least "$wall" 0.3
 check "peak memory of a real report" at_least "$rss" 100
 check "CPU share of a real report" test -n "$cpu"
+sed -e 's/User time (seconds): .*/User time (seconds): 1.50/' \
+    -e 's/System time (seconds): .*/System time (seconds): 0.25/' "$scratch/sleep.time" >"$scratch/cpu.time"
+check "CPU time is user plus system time" equals "$(time_fields "$scratch/cpu.time" | cut -d' ' -f4)" 1.75
 echo "Command exited with non-zero status 1" >"$scratch/broken.time"
 check "a report without the fields is refused" fails time_fields "$scratch/broken.time"
 
@@ -63,6 +66,17 @@ check "a zero base gives inf, not a division error" equals "$(ratio 1 0)" inf
 check "10% apart is within 10%" within_share 100 110 0.10
 check "11% apart is not" fails within_share 111 100 0.10
 check "a zero peak is never within" fails within_share 0 0 0.10
+check "windows moved by one: all but L - 1 inputs end one" equals "$(window_outputs 240 30 1)" 211
+check "groups of L: the last partial group is no frame" equals "$(window_outputs 240 100 100)" 2
+check "fewer inputs than L: no frame" equals "$(window_outputs 20 30 1)" 0
+run_ok[t.a]=1 run_ok[t.b]=1 run_ok[t.c]=0 run_why[t.c]="exit status 1" run_label[t.c]="broken"
+run_bytes[t.a]=1153434 run_bytes[t.b]=1048576 run_wall[t.a]=4.40 run_wall[t.b]=4
+ratio_target bytes t t.a t.b "at most" 1.10 "size"
+check "at most 1.10x passes at 1.10x" equals "${verdicts[-1]}" "- PASS t: size 1.10x (1.10 MiB against 1.00 MiB; target at most 1.10x)"
+ratio_target wall t t.b t.a "at most" 0.9 "time"
+check "at most 0.9x fails at 0.91x" equals "${verdicts[-1]}" "- FAIL t: time 0.91x (4 s against 4.40 s; target at most 0.9x)"
+ratio_target wall t t.a t.c "at most" 1.10 "time"
+check "a bound against a failed run fails" equals "${verdicts[-1]}" "- FAIL t: time at most 1.10x — broken did not finish (exit status 1)"
 
 # ---- whole runs against stand-ins ---------------------------------------------------------------
 
@@ -80,14 +94,14 @@ EOF
 cat >"$stubs/korvel-render" <<'EOF'
 #!/usr/bin/env bash
 case "$1" in --help) echo "korvel-render [--stats] ..."; exit 0 ;; --version) echo "korvel-render 0.8"; exit 0 ;; esac
-layers=100 threads=1 stats=0
+layers=100 threads=1 stats=0 step=
 while [ $# -gt 2 ]; do
-    case "$1" in -l) layers=$2 && shift ;; -j) threads=$2 && shift ;; --stats) stats=1 ;; esac
+    case "$1" in -l) layers=$2 && shift ;; -j) threads=$2 && shift ;; --step) step=$2 && shift ;; --stats) stats=1 ;; esac
     shift
 done
 if [ -f "$1" ]; then count=$(wc -l <"$1"); else files=("$1"/*.png) && count=${#files[@]}; fi
 if [ "$threads" = 1 ]; then sleep 0.5; else sleep 0.1; fi
-for ((g = 1; g <= count / layers; g++)); do
+for ((g = 1; count >= layers && g <= (count - layers) / ${step:-$layers} + 1; g++)); do
     out=$2$(printf %03d "$g").png
     [[ $2 == *.mkv ]] && out=$2
     echo "frame $g of $layers" >>"$out"
@@ -107,7 +121,8 @@ esac
 echo mean >"${!#}"
 EOF
 # Writes one frame too few on sprite and hangs when asked for level 9. Without tmix it encodes
-# the frames into a clip; blurring takes 0.5 s from H.264 into frames and no time otherwise.
+# the frames into a clip; blurring takes 0.5 s from H.264 into frames and no time otherwise. A
+# select of gte(n,K) keeps the inputs from the (K+1)-th on.
 cat >"$stubs/ffmpeg" <<'EOF'
 #!/usr/bin/env bash
 [ "$1" = -version ] && echo "ffmpeg version 0.0-stand-in" && exit 0
@@ -119,6 +134,12 @@ if [[ $* != *tmix* ]]; then
     exit
 fi
 case "$*" in *.mp4*.png) sleep 0.5 ;; esac
+if [[ $* =~ gte\(n\\,([0-9]+)\) ]]; then
+    first=${BASH_REMATCH[1]}
+    while [ "$1" != -i ]; do shift; done
+    for ((i = 1; i <= $(compgen -G "$2" | wc -l) - first; i++)); do echo x >"$dir/$(printf %04d "$i").png"; done
+    exit
+fi
 [[ $out == *.mkv ]] && printf 'frame %s\n' 1 2 3 4 >"$out" && exit
 echo x >"$dir/0001.png"
 case "$*" in *footage*) echo x | tee "$dir/0002.png" "$dir/0003.png" >"$dir/0004.png" ;; esac
@@ -169,10 +190,21 @@ check "korvel is compared with ffmpeg from H.264 into frames" \
 check "and into a clip, whose frames are counted" \
     contains "$table" "- FAIL clip: korvel faster than ffmpeg from H.264 to an FFV1 clip by 0."
 check "the clip's memory check is across L" contains "$table" "at L = 50 and"
+check "the trail's windows move by one frame" \
+    contains "$table" "## trail: 200 frames of 8 x 8 RGB, L = 50, step 1 (151 output frames)"
+trail_row() { sed -n '/^## trail/,/^## Targets/p' "$table" | grep -F "| $1 |"; }
+check "korvel's trail at L = 100 is checked for its own frame count" \
+    contains <(trail_row "korvel-render -j 2, L = 100, --weights equal") "| 101 frames, "
+check "ffmpeg's trail keeps one frame per full window" \
+    contains <(trail_row "ffmpeg tmix (default PNG settings)") "| 151 frames, "
+check "the trail's size bound compares korvel's frames with ffmpeg's" \
+    contains "$table" "- FAIL trail: korvel's frames' total size over ffmpeg's: 7.64x"
 
 CONVERT_LIMIT=10 run_driver "$scratch/footage" --only footage
 check "finishing where ImageMagick cannot, at the workload's own L" \
     contains "$scratch/footage/results.md" "- PASS footage: korvel finishes where ImageMagick cannot at L = 50 ("
+check "--only footage leaves the trail, made of the same frames, out" \
+    fails grep -q "trail" "$scratch/footage/results.md"
 
 stub_ffmpeg=$scratch/nowhere/ffmpeg run_driver "$scratch/partial" --only sprite
 check "a missing peer is reported as not run" \
@@ -185,6 +217,9 @@ check "--only clip measures the clips" \
 check "--only clip leaves the sequences' tables out" \
     fails grep -qE "^## (sprite|footage)" "$scratch/clip/results.md"
 check "the clips are made once" fails grep -q "encoding the footage" "$scratch/clip.log"
+run_driver "$scratch/trail" --only trail
+check "--only trail measures the trail alone" \
+    equals "$(grep -E '^## ' "$scratch/trail/results.md" | cut -d: -f1 | tr '\n' ' ')" "## trail ## Targets "
 mkdir -p "$scratch/ages/footage" && touch "$scratch/ages/footage/.korvel-workload"
 echo clip >"$scratch/ages/new.mp4" && echo clip >"$scratch/ages/old.mp4"
 touch -d 2020-01-01 "$scratch/ages/old.mp4"
