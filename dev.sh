@@ -229,9 +229,9 @@ test)
     tests/package/package_test.sh build
     asan_suite
     tsan_suite
-    # A bounded fuzzing smoke run: half a minute in all.
+    # A bounded fuzzing smoke run: under twenty seconds in all.
     fuzz_build
-    fuzz_run 5
+    fuzz_run 3
     ;;
 unit)
     build build

@@ -217,8 +217,8 @@ TEST(BatchKill, EveryFrameLeftBySigkillIsWholeAndARerunLeavesOnlyFrames) {
     const auto reference = contents(work.path("reference"));
     std::mt19937 random(20240607);
     int kills = 0;
-    // A hundred runs, or as many as 15 seconds allow past the first ten on a slow machine.
-    for (int run = 0; run < 100 && (run < 10 || clock::now() - started < 15s); ++run) {
+    // A hundred runs, or as many as 8 seconds allow past the first ten on a slow machine.
+    for (int run = 0; run < 100 && (run < 10 || clock::now() - started < 8s); ++run) {
         render_process render({"-q", "-l", "1", in, out});
         std::this_thread::sleep_for(whole_run * (random() % 125) / 100);
         kill(render.pid(), SIGKILL);
