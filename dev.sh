@@ -22,6 +22,8 @@ packages=(
 # dependencies, with file), and what the package test uses on top of that.
 package_tools=(dpkg-dev file)
 package_test_tools=(lintian man-db bash-completion)
+# What the cluster tests start: a one-node Slurm cluster and an sshd for GNU Parallel.
+cluster_test_tools=(slurm-wlm munge parallel openssh-server)
 
 usage() {
     cat <<'EOF'
@@ -219,10 +221,11 @@ run)
     cd build && exec window/korvel
     ;;
 test)
-    # The package test installs into the system, so it runs as root only (as in CI); its tools are
-    # installed along with the rest then.
+    # The package test installs into the system and the cluster tests start daemons, so they run
+    # as root only (as in CI); their tools are installed along with the rest then.
     test_tools=()
-    [ "$(id -u)" -eq 0 ] && test_tools=("${package_tools[@]}" "${package_test_tools[@]}")
+    [ "$(id -u)" -eq 0 ] &&
+        test_tools=("${package_tools[@]}" "${package_test_tools[@]}" "${cluster_test_tools[@]}")
     deps "${test_tools[@]}"
     check_format
     build build

@@ -16,6 +16,9 @@ constexpr workload_preset presets[] = {
     {"footage", workload_kind::footage, 240, 1920, 1080, 24, 30},
     // Small enough to generate and render in a moment on any machine.
     {"sample", workload_kind::sprite, 60, 320, 180, 32, 10},
+    // The distinct frames of the cluster tests' sequence, which repeats them: a number of frames
+    // that no window of 100 layers divides, so that every output frame differs from the others.
+    {"cluster", workload_kind::sprite, 97, 64, 36, 32, 100},
 };
 
 // Grain source: splitmix64 spreads the seed, xorshift64* runs along the row.
