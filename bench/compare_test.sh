@@ -200,7 +200,7 @@ check "ffmpeg's trail keeps one frame per full window" \
 check "the trail's size bound compares korvel's frames with ffmpeg's" \
     contains "$table" "- FAIL trail: korvel's frames' total size over ffmpeg's: 7.64x"
 
-CONVERT_LIMIT=10 run_driver "$scratch/footage" --only footage
+CONVERT_LIMIT=10 run_driver "$scratch/footage" --only footage --timeout 3
 check "finishing where ImageMagick cannot, at the workload's own L" \
     contains "$scratch/footage/results.md" "- PASS footage: korvel finishes where ImageMagick cannot at L = 50 ("
 check "--only footage leaves the trail, made of the same frames, out" \

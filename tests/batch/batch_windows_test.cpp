@@ -16,7 +16,7 @@
 namespace korvel::test {
 namespace {
 
-constexpr int INPUTS = 10;
+constexpr int WINDOW_INPUTS = 10;
 
 struct window_row {
     int layers, step;
@@ -74,7 +74,7 @@ std::string window_alone(const scratch_folder& work, const std::string& in, cons
 TEST(BatchWindows, EachFrameIsTheOneFrameOfItsWindowAloneWhateverTheThreads) {
     const scratch_folder work;
     const std::string in = work.make_folder("in");
-    write_frames(in, INPUTS, 37, 23, true);
+    write_frames(in, WINDOW_INPUTS, 37, 23, true);
     write_png(in + "/" + input_name(5), pattern_image(37, 23, 5, false), false);
     for (const window_row& row : rows) {
         SCOPED_TRACE(std::to_string(row.layers) + " step " + std::to_string(row.step) + " " +
@@ -85,7 +85,7 @@ TEST(BatchWindows, EachFrameIsTheOneFrameOfItsWindowAloneWhateverTheThreads) {
                   EXIT_RENDERED);
         ASSERT_EQ(run_render(args_of(row, {"--step", step, "-j", "4", in, four})).status,
                   EXIT_RENDERED);
-        const int frames = (INPUTS - row.layers) / row.step + 1;
+        const int frames = (WINDOW_INPUTS - row.layers) / row.step + 1;
         ASSERT_EQ(folder_names(one).size(), static_cast<std::size_t>(frames));
         EXPECT_EQ(counted({"-l", std::to_string(row.layers), "--step", step, in}),
                   std::to_string(frames) + "\n");

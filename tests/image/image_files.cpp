@@ -18,10 +18,6 @@ void put(bytes& out, std::uint32_t value, int size, bool big_endian = true) {
         out += char(value >> 8 * (big_endian ? size - 1 - i : i));
 }
 
-Bytef* z(const bytes& data) {
-    return reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-}
-
 void append_rows(bytes& out, const dib_rows& rows, int bits, bool top_down) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& row = rows[top_down ? i : rows.size() - 1 - i];
@@ -36,6 +32,10 @@ void append_rows(bytes& out, const dib_rows& rows, int bits, bool top_down) {
 }
 
 } // namespace
+
+Bytef* z(const bytes& data) {
+    return reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+}
 
 png_picture::png_picture(int w, int h, int type, int depth, bool interlace, bool with_trns)
     : width(w), height(h), colour_type(type), bit_depth(depth), interlaced(interlace),

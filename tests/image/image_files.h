@@ -5,6 +5,8 @@
 #include "image/bitmap.h"
 #include "runtime/object_table.h"
 
+#include <zlib.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +31,7 @@ struct png_picture {
     int sample(int x, int y, int c) const { return samples[(y * width + x) * channels() + c]; }
 };
 
+Bytef* z(const bytes& data); // for zlib's calls, which take bytes they never change as Bytef*
 bytes png_rows(const png_picture& picture); // every interlace pass's rows behind filter byte 0
 bytes png_file(const png_picture& picture); // IDAT chunks of 8 KiB, a gAMA chunk to be ignored
 bytes png_chunk(const std::string& type, const bytes& data);

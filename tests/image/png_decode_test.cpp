@@ -25,10 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 constexpr std::uint64_t MIB = std::uint64_t{1} << 20, GIB = MIB << 10;
 
-Bytef* z(const bytes& data) {
-    return reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-}
-
 bytes deflate_part(z_stream& stream, const bytes& input, int flush) {
     bytes out, buffer(1 << 16, '\0');
     stream.next_in = z(input);
