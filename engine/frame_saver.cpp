@@ -36,6 +36,42 @@ saver_registry& registry() {
 
 } // namespace
 
+// What differs between the places frames go. A PNG file is written under a temporary name and
+// renamed once the frames before it have their names; a frame appended to a clip is final once
+// written, as the saver hands a clip one frame at a time.
+struct frame_saver::frame_store {
+    // The temporary name a frame is written under ("" when it has none).
+    std::u16string (*part_name)(const std::u16string& path);
+    // Writes the canvas and frees it; false with the reason in work.problem.
+    bool (*write)(const frame_saver& saver, frame& work, image_handle_t canvas);
+    // Gives a written frame its place; false, with errno set, when it could not.
+    bool (*commit)(const frame& work);
+    // Removes what a written frame left, when a failure before it gives it up.
+    void (*give_up)(const frame& work);
+};
+
+const frame_saver::frame_store frame_saver::png_files = {
+    [](const std::u16string& path) { return frame_part_name(path.c_str()); },
+    [](const frame_saver& saver, frame& work, image_handle_t canvas) {
+        if (frame_part_write(canvas, work.part.c_str(), saver.png_)) return true;
+        work.problem = error_text(errno);
+        return false;
+    },
+    [](const frame& work) { return frame_part_commit(work.part.c_str(), work.path.c_str()) != 0; },
+    [](const frame& work) { file_delete(work.part.c_str()); },
+};
+
+const frame_saver::frame_store frame_saver::clip_frames = {
+    [](const std::u16string&) { return std::u16string(); },
+    [](const frame_saver& saver, frame& work, image_handle_t canvas) {
+        if (clip_writer_add(saver.clip_, canvas)) return true;
+        work.problem = clip_writer_problem(saver.clip_);
+        return false;
+    },
+    [](const frame&) { return true; },
+    [](const frame&) {},
+};
+
 frame_saver::frame_saver(std::int32_t in_flight, work_allowance* allowance,
                          std::int64_t canvas_bytes, std::int64_t workspace_bytes)
     : limit_(static_cast<std::size_t>(std::max(in_flight, 0))), allowance_(allowance),
@@ -69,6 +105,7 @@ void frame_saver::close() {
 
 void frame_saver::write_into(clip_writer* clip) {
     std::lock_guard guard(lock_);
+    store_ = &clip_frames;
     clip_ = clip;
     limit_ = 0;
 }
@@ -77,7 +114,7 @@ std::int32_t frame_saver::hand_over(image_handle_t canvas, const std::u16string&
                                     frame_named on_named) {
     auto work = std::make_shared<frame>();
     work->path = path;
-    if (!clip_) work->part = frame_part_name(path.c_str());
+    work->part = store_->part_name(path);
     work->on_named = std::move(on_named);
     {
         // Under the lock, so that a close that has returned has seen every frame it must finish.
@@ -164,20 +201,13 @@ void frame_saver::take_allowance(frame& work, std::int64_t bytes, bool may_wait)
     work.allowance_held += bytes;
 }
 
-// Writing frees the canvas; only this thread touches a frame being encoded. A clip takes the
-// frames one at a time, in order, as the saver holds only one frame when writing into a clip.
+// Writing frees the canvas; only this thread touches a frame being encoded.
 void frame_saver::encode(const frame_ptr& work) {
     const image_handle_t canvas = std::exchange(work->canvas, 0);
     bool written = false;
     try {
         stage_timer timer(render_stage::encode);
-        if (clip_) {
-            written = clip_writer_add(clip_, canvas) != 0;
-            if (!written) work->problem = clip_writer_problem(clip_);
-        } else {
-            written = frame_part_write(canvas, work->part.c_str(), png_) != 0;
-            if (!written) work->problem = error_text(errno);
-        }
+        written = store_->write(*this, *work, canvas);
     } catch (...) {
         written = false;
         work->problem = error_text(ENOMEM);
@@ -204,11 +234,9 @@ void frame_saver::name_finished_frames() {
             bitmap_delete(oldest.canvas);
             oldest.canvas = 0;
         } else if (oldest.state == frame_state::written) {
-            if (clip_)
-                frame_named_now(oldest);
-            else if (failed())
-                file_delete(oldest.part.c_str());
-            else if (frame_part_commit(oldest.part.c_str(), oldest.path.c_str()))
+            if (failed())
+                store_->give_up(oldest);
+            else if (store_->commit(oldest))
                 frame_named_now(oldest);
             else
                 note_failure(oldest.path, error_text(errno));

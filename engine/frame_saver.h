@@ -82,6 +82,10 @@ private:
         std::string problem; // why it was not written
     };
     using frame_ptr = std::shared_ptr<frame>;
+    // Where the frames go, chosen once: PNG files or a clip (see frame_saver.cpp).
+    struct frame_store;
+    static const frame_store png_files;
+    static const frame_store clip_frames;
 
     void wait_until_at_most(std::size_t count);
     void run_queued(const frame_ptr& work);
@@ -94,6 +98,7 @@ private:
     friend void frame_savers_close_all();
 
     std::size_t limit_;
+    const frame_store* store_ = &png_files;
     clip_writer* clip_ = nullptr;
     png_frame_settings png_;
     work_allowance* const allowance_;

@@ -153,18 +153,11 @@ bool create_canvas(job& j) {
     return true;
 }
 
-std::u16string decimal_text(std::int64_t value) {
-    const std::int32_t at = ws_position();
-    std::u16string text(str_from_int(value, at));
-    ws_restore(at);
-    return text;
-}
-
 } // namespace
 
 std::u16string next_entry_name(job& j) {
     ++j.delivered;
-    if (from_clip(j)) return decimal_text(j.delivered);
+    if (from_clip(j)) return str_decimal(j.delivered);
     dir_next_entry(INPUT_ENUMERATION);
     const std::int32_t at = ws_position();
     std::u16string name(dir_entry_name(INPUT_ENUMERATION, at));

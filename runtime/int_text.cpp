@@ -63,6 +63,11 @@ const char16_t* str_from_int(std::int64_t value, std::int32_t at) {
     return text;
 }
 
+std::u16string str_decimal(std::int64_t value) {
+    char16_t digits[max_decimal_length];
+    return {digits, static_cast<std::size_t>(format_decimal(value, digits))};
+}
+
 std::int64_t str_to_int(const char16_t* text) {
     if (!text) return 0;
     while (*text == u' ' || *text == u'\t')

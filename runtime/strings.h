@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace korvel {
 
@@ -62,6 +63,8 @@ std::int32_t str_len(const char16_t* text);
 
 // Shortest decimal form of value ("-" for negatives), written at the result position.
 const char16_t* str_from_int(std::int64_t value, std::int32_t at);
+// The same form as a text of its own, for callers that keep it past the workspace's next use.
+std::u16string str_decimal(std::int64_t value);
 // Leading blanks, one sign, "$" hex or "%" binary prefix, digits until the first non-digit,
 // wrapping modulo 2^64. Never fails: what cannot be read gives 0.
 std::int64_t str_to_int(const char16_t* text);

@@ -7,7 +7,8 @@
 
 namespace korvel {
 
-// Also: str_from_int writes exactly those rows' texts that are the shortest decimal form.
+// Also: str_from_int writes exactly those rows' texts that are the shortest decimal form, and
+// str_decimal the same texts.
 static void expect_read(const std::vector<std::pair<std::string, std::int64_t>>& cases) {
     for (const auto& [text, value] : cases) {
         EXPECT_EQ(str_to_int(utf16_from_utf8(text).c_str()), value) << text;
@@ -15,6 +16,7 @@ static void expect_read(const std::vector<std::pair<std::string, std::int64_t>>&
         const std::string written = utf8_from_utf16(str_from_int(value, at));
         ws_restore(at);
         EXPECT_EQ(written == text, text == std::to_string(value)) << text << " / " << written;
+        EXPECT_EQ(utf8_from_utf16(str_decimal(value).c_str()), written) << text;
     }
 }
 
