@@ -113,13 +113,15 @@ wait_ready() {
     done
 }
 
-# A TCP port on which nothing listens on this machine now, from the range no service is given.
+# A TCP port on which nothing listens on this machine now, from the range no service is given,
+# and that this test has not chosen before (its daemons have not opened theirs yet).
+ports_chosen=$work/ports
 free_port() {
     local port
     for _ in $(seq 100); do
         port=$((20000 + RANDOM % 30000))
-        if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-            echo "$port"
+        if ! grep -qx "$port" "$ports_chosen" 2>/dev/null && ! listening "$port"; then
+            echo "$port" | tee -a "$ports_chosen"
             return 0
         fi
     done
