@@ -178,16 +178,11 @@ const bench_case cases[] = {
 
 // CPU time is what the ratio uses: on a shared machine the wall clock also counts other programs.
 void print_summary(const ratio_reporter& reporter) {
-    std::printf("\n%-48s %9s %9s %7s %7s  %s\n", "case (CPU time per drawing)", "plain ms",
-                "korvel ms", "ratio", "wall", "bytes");
-    for (const bench_case& c : cases) {
-        const auto both = reporter.pair("plain: " + c.name(), "library: " + c.name());
-        if (!both) continue;
-        const auto& [p, k] = *both;
-        std::printf("%-48s %9.2f %9.2f %6.1fx %6.1fx  %s\n", c.name().c_str(), p.cpu * 1e3,
-                    k.cpu * 1e3, p.cpu / k.cpu, p.wall / k.wall,
-                    identical[c.name()] ? "identical" : "DIFFERENT");
-    }
+    std::vector<ratio_reporter::pair_row> rows;
+    for (const bench_case& c : cases)
+        rows.push_back(
+            {c.name(), "plain: " + c.name(), "library: " + c.name(), identical[c.name()]});
+    reporter.print_pairs("case (CPU time per drawing)", false, rows);
 }
 
 } // namespace

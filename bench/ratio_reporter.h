@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
@@ -37,6 +38,28 @@ public:
         const auto k = seconds.find(library);
         if (p == seconds.end() || k == seconds.end()) return std::nullopt;
         return std::pair{p->second, k->second};
+    }
+
+    // A case of the summary: its name, its two runs' names, and whether they made the same bytes.
+    struct pair_row {
+        std::string name, plain, library;
+        bool identical;
+    };
+
+    // One line per case that both runs ran: the times per iteration on the clock the summary
+    // reads (CPU time, or the wall clock where threads make the split), both ratios, the bytes.
+    void print_pairs(const char* heading, bool wall_clock,
+                     const std::vector<pair_row>& rows) const {
+        std::printf("\n%-48s %9s %9s %7s %7s  %s\n", heading, "plain ms", "korvel ms", "ratio",
+                    "wall", "bytes");
+        for (const pair_row& row : rows) {
+            const auto both = pair(row.plain, row.library);
+            if (!both) continue;
+            const auto& [p, k] = *both;
+            std::printf("%-48s %9.2f %9.2f %6.2fx %6.2fx  %s\n", row.name.c_str(),
+                        (wall_clock ? p.wall : p.cpu) * 1e3, (wall_clock ? k.wall : k.cpu) * 1e3,
+                        p.cpu / k.cpu, p.wall / k.wall, row.identical ? "identical" : "DIFFERENT");
+        }
     }
 };
 

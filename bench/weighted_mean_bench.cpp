@@ -166,16 +166,11 @@ const bench_case cases[] = {
 
 // With threads the wall clock is the one that shows the split.
 void print_summary(const ratio_reporter& reporter) {
-    std::printf("\n%-46s %9s %9s %7s %7s  %s\n", "case (time per layer)", "plain ms", "korvel ms",
-                "ratio", "wall", "bytes");
-    for (const bench_case& c : cases) {
-        const auto both = reporter.pair("plain: " + c.plain_name(), "library: " + c.name());
-        if (!both) continue;
-        const auto& [p, k] = *both;
-        std::printf("%-46s %9.2f %9.2f %6.2fx %6.2fx  %s\n", c.name().c_str(), p.wall * 1e3,
-                    k.wall * 1e3, p.cpu / k.cpu, p.wall / k.wall,
-                    identical[c.name()] ? "identical" : "DIFFERENT");
-    }
+    std::vector<ratio_reporter::pair_row> rows;
+    for (const bench_case& c : cases)
+        rows.push_back(
+            {c.name(), "plain: " + c.plain_name(), "library: " + c.name(), identical[c.name()]});
+    reporter.print_pairs("case (time per layer)", true, rows);
 }
 
 } // namespace
