@@ -49,7 +49,7 @@ outputs=$work/out
 daemons=()
 log_files=()
 finish() {
-    local pid
+    local pid i
     # A test's jobs are ended while the daemons that run them are still there to do it.
     if declare -F stop_jobs >/dev/null; then stop_jobs; fi
     for ((i = ${#daemons[@]} - 1; i >= 0; i--)); do
