@@ -100,15 +100,18 @@ namespace {
 // Adds the input called name to the sums with weight, or takes it out of them.
 outcome sum_input(job& j, const std::u16string& name, std::uint32_t weight, bool add) {
     if (load_input(j, FIRST_LAYER, name) == outcome::stop) return outcome::stop;
+    bool summed = true;
     if (const bitmap* layer = bitmap_get(image_handle(FIRST_LAYER))) {
         stage_timer timer(render_stage::composite);
-        if (add)
-            j.mean->add(*layer, weight);
-        else
-            j.mean->remove(*layer, weight);
+        summed = add ? j.mean->add(*layer, weight) : j.mean->remove(*layer, weight);
+        // Of the layers a mean takes, only one that turns opaque sums into full ones, for which
+        // memory ran out, is refused.
+        summed = summed || (layer->depth != 24 && layer->depth != 32);
     }
     image_free_completely(FIRST_LAYER);
-    return check_cancel(j);
+    if (summed) return check_cancel(j);
+    fail(j, JOB_TITLE_ERROR, JOB_NO_MEMORY_FOR_MEAN, error_text(ENOMEM));
+    return outcome::stop;
 }
 
 // The weight of the input at position (from 0) of its window: the weights go with the order of

@@ -13,13 +13,19 @@
 #include <limits>
 #include <new>
 #include <numeric>
+#include <type_traits>
 
 namespace korvel {
 namespace {
 
 constexpr std::uint32_t largest_weight = 1024;
 constexpr std::int32_t largest_side = 32767;
-constexpr std::int32_t channels = 4; // sums per pixel: blue, green, red, alpha
+// Sums per pixel: blue, green, red and alpha, or only the colours in the 16-bit sums of opaque
+// layers (see weighted_mean::opaque), whose alpha sums are known.
+template <typename Sum>
+constexpr std::int32_t channels = std::is_same_v<Sum, std::uint16_t> ? 3 : 4;
+// Opaque sums hold at most this much weight, so that every sum of w*c stays below 2^16.
+constexpr std::uint64_t opaque_weight_limit = 256;
 // At -O2 GCC vectorises only loops whose trip count the vector width divides.
 constexpr std::int32_t block_pixels = 16;
 
@@ -61,12 +67,17 @@ void sum_pixels(const std::uint8_t* __restrict source, Sum* __restrict sums, std
                 Sum factor, Colour colour) {
     for (std::int32_t i = 0; i < count; ++i) {
         const std::uint8_t* pixel = source + i * Bytes;
-        Sum* sum = sums + i * channels;
-        const Sum weighted_alpha = factor * (Bytes == 4 ? pixel[3] : 255u);
-        sum[0] += weighted_alpha * colour(pixel[0]);
-        sum[1] += weighted_alpha * colour(pixel[1]);
-        sum[2] += weighted_alpha * colour(pixel[2]);
-        sum[3] += weighted_alpha;
+        Sum* sum = sums + i * channels<Sum>;
+        if constexpr (channels<Sum> == 3) {
+            for (std::int32_t c = 0; c < 3; ++c)
+                sum[c] = static_cast<Sum>(sum[c] + factor * colour(pixel[c]));
+        } else {
+            const Sum weighted_alpha = factor * (Bytes == 4 ? pixel[3] : 255u);
+            sum[0] += weighted_alpha * colour(pixel[0]);
+            sum[1] += weighted_alpha * colour(pixel[1]);
+            sum[2] += weighted_alpha * colour(pixel[2]);
+            sum[3] += weighted_alpha;
+        }
     }
 }
 
@@ -74,9 +85,10 @@ template <std::int32_t Bytes, typename Sum, typename Colour>
 void sum_row(const std::uint8_t* source, Sum* sums, std::int32_t count, Sum factor, Colour colour) {
     std::int32_t done = 0;
     for (; done + block_pixels <= count; done += block_pixels)
-        sum_pixels<Bytes>(source + done * Bytes, sums + done * channels, block_pixels, factor,
+        sum_pixels<Bytes>(source + done * Bytes, sums + done * channels<Sum>, block_pixels, factor,
                           colour);
-    sum_pixels<Bytes>(source + done * Bytes, sums + done * channels, count - done, factor, colour);
+    sum_pixels<Bytes>(source + done * Bytes, sums + done * channels<Sum>, count - done, factor,
+                      colour);
 }
 
 template <std::int32_t Bytes, typename Sum, typename Colour>
@@ -87,7 +99,7 @@ void sum_layer_rows(row_parts& parts, const bitmap& layer, std::int32_t width, s
         for (std::int32_t row = first; row < end; ++row)
             sum_row<Bytes>(
                 layer.pixels + static_cast<std::ptrdiff_t>(at.source_row + row) * layer.stride,
-                sums + static_cast<std::ptrdiff_t>(at.canvas_row + row) * width * channels,
+                sums + static_cast<std::ptrdiff_t>(at.canvas_row + row) * width * channels<Sum>,
                 at.columns, factor, colour);
     });
 }
@@ -105,7 +117,7 @@ template <typename Sum, typename Mean>
 void mean_row(const Sum* __restrict sums, std::uint8_t* __restrict pixels, std::int32_t count,
               Sum total_weight, Mean mean) {
     for (std::int32_t i = 0; i < count; ++i) {
-        const Sum* sum = sums + i * channels;
+        const Sum* sum = sums + i * channels<Sum>;
         std::uint8_t* pixel = pixels + i * 4;
         const Sum alpha_sum = sum[3];
         for (std::int32_t colour = 0; colour < 3; ++colour)
@@ -114,15 +126,41 @@ void mean_row(const Sum* __restrict sums, std::uint8_t* __restrict pixels, std::
     }
 }
 
+// Opaque sums: with D = 255 W and the colour sums 255 S, floor((255 S + floor(D / 2)) / D) is
+// floor((S + floor(W / 2)) / W) for whole S and W, which a table gives for every S; alpha is
+// floor((255 W + floor(W / 2)) / W), 255, or 0 without weight.
+void opaque_mean_row(const std::uint16_t* __restrict sums, std::uint8_t* __restrict pixels,
+                     std::int32_t count, const std::uint8_t* __restrict quotients,
+                     std::uint8_t alpha) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        for (std::int32_t colour = 0; colour < 3; ++colour)
+            pixels[i * 4 + colour] = quotients[sums[i * 3 + colour]];
+        pixels[i * 4 + 3] = alpha;
+    }
+}
+
 template <typename Sum, typename Mean>
 void write_means(row_parts& parts, const Sum* sums, Sum total_weight, Mean mean, bitmap& canvas) {
     // No weight means no alpha either: every sum is 0.
     const Sum divisor = std::max<Sum>(total_weight, 1);
+    std::vector<std::uint8_t> quotients;
+    if constexpr (channels<Sum> == 3) {
+        quotients.resize(std::size_t{1} << 16);
+        for (std::size_t sum = 0; sum < quotients.size(); ++sum)
+            quotients[sum] = static_cast<std::uint8_t>(
+                std::min<std::size_t>((sum + divisor / 2) / divisor, 255));
+    }
     parts.run(canvas.height, canvas.width, [&](std::int32_t first, std::int32_t end) {
-        for (std::int32_t row = first; row < end; ++row)
-            mean_row(sums + static_cast<std::ptrdiff_t>(row) * canvas.width * channels,
-                     canvas.pixels + static_cast<std::ptrdiff_t>(row) * canvas.stride, canvas.width,
-                     divisor, mean);
+        for (std::int32_t row = first; row < end; ++row) {
+            const Sum* row_sums =
+                sums + static_cast<std::ptrdiff_t>(row) * canvas.width * channels<Sum>;
+            std::uint8_t* pixels = canvas.pixels + static_cast<std::ptrdiff_t>(row) * canvas.stride;
+            if constexpr (channels<Sum> == 3)
+                opaque_mean_row(row_sums, pixels, canvas.width, quotients.data(),
+                                total_weight == 0 ? 0 : 255);
+            else
+                mean_row(row_sums, pixels, canvas.width, divisor, mean);
+        }
     });
 }
 
@@ -132,6 +170,21 @@ bool needs_wide_sums(std::uint32_t max_weight, std::int64_t layers, bool linear)
     const std::uint64_t per_layer = std::max<std::uint64_t>(max_weight, 1) * 255 * colour_limit;
     const auto bound_layers = static_cast<std::uint64_t>(std::max<std::int64_t>(layers, 1));
     return bound_layers > std::numeric_limits<std::uint32_t>::max() / per_layer;
+}
+
+// Whether the layer lends every canvas pixel full alpha: it covers the canvas, and a 32-bit one
+// is opaque wherever it lands.
+bool covers_opaquely(const bitmap& layer, std::int32_t width, std::int32_t height) {
+    if (layer.width < width || layer.height < height) return false;
+    if (layer.depth != 32) return true;
+    const placement at = place(layer, width, height);
+    for (std::int32_t row = 0; row < at.rows; ++row) {
+        const std::uint8_t* pixels =
+            layer.pixels + static_cast<std::ptrdiff_t>(at.source_row + row) * layer.stride;
+        for (std::int32_t x = 0; x < at.columns; ++x)
+            if (pixels[x * 4 + 3] != 255) return false;
+    }
+    return true;
 }
 
 bool summable(const bitmap& layer) {
@@ -184,13 +237,17 @@ weighted_mean::weighted_mean(std::int32_t width, std::int32_t height, std::uint3
                              std::int64_t layers, bool linear, std::int32_t threads)
     : width_(width), height_(height), linear_(linear) {
     if (width < 1 || height < 1 || width > largest_side || height > largest_side) return;
-    const auto count =
-        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * channels;
+    const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const auto weight_bound = std::max<std::uint64_t>(max_weight, 1) *
+                              static_cast<std::uint64_t>(std::max<std::int64_t>(layers, 1));
     try {
-        if (needs_wide_sums(max_weight, layers, linear))
-            sums_.emplace<std::vector<std::uint64_t>>(count);
+        if (!linear && layers <= std::int64_t{opaque_weight_limit} &&
+            weight_bound <= opaque_weight_limit)
+            sums_.emplace<std::vector<std::uint16_t>>(pixels * channels<std::uint16_t>);
+        else if (needs_wide_sums(max_weight, layers, linear))
+            sums_.emplace<std::vector<std::uint64_t>>(pixels * channels<std::uint64_t>);
         else
-            sums_.emplace<std::vector<std::uint32_t>>(count);
+            sums_.emplace<std::vector<std::uint32_t>>(pixels * channels<std::uint32_t>);
         parts_ = std::make_unique<row_parts>(threads);
         ready_ = true;
     } catch (const std::bad_alloc&) {
@@ -210,11 +267,12 @@ bool weighted_mean::remove(const bitmap& layer, std::uint32_t weight) {
 
 bool weighted_mean::sum_in(const bitmap& layer, std::uint32_t weight, bool taking_out) {
     if (!ready_ || !summable(layer)) return false;
+    if (opaque() && !covers_opaquely(layer, width_, height_) && !widen()) return false;
     total_weight_ += taking_out ? 0 - std::uint64_t{weight} : weight;
     std::visit(
         [&](auto& sums) {
             using Sum = typename std::decay_t<decltype(sums)>::value_type;
-            const Sum factor = taking_out ? Sum{0} - weight : Sum{weight};
+            const auto factor = static_cast<Sum>(taking_out ? Sum{0} - weight : weight);
             if (linear_)
                 sum_layer(*parts_, layer, width_, height_, factor,
                           linear_colour{srgb_to_linear_table()}, sums.data());
@@ -240,6 +298,25 @@ void weighted_mean::write(bitmap& canvas) const {
                 write_means(*parts_, sums.data(), total, stored_mean{}, canvas);
         },
         sums_);
+}
+
+// The opaque sums become full 32-bit ones for a layer that is not opaque: each colour sum 255
+// times its plain sum, each alpha sum 255 W. They are exact between calls, so this is too.
+bool weighted_mean::widen() {
+    try {
+        const auto& opaque_sums = std::get<std::vector<std::uint16_t>>(sums_);
+        std::vector<std::uint32_t> full(opaque_sums.size() / 3 * 4);
+        const auto alpha = static_cast<std::uint32_t>(255 * total_weight_);
+        for (std::size_t from = 0, to = 0; from < opaque_sums.size(); from += 3, to += 4) {
+            for (std::size_t c = 0; c < 3; ++c)
+                full[to + c] = 255u * opaque_sums[from + c];
+            full[to + 3] = alpha;
+        }
+        sums_ = std::move(full);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 void weighted_mean::clear() {

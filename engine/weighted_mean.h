@@ -36,8 +36,8 @@ class weighted_mean {
 public:
     // Sums for width x height canvases. At most layers layers of weight max_weight or less are
     // in the sums at any time: these bound the sums, which are kept in 32 bits when that bound
-    // fits and in 64 otherwise. threads as for layer_compositor: large layers are split by rows
-    // into 4 parts per thread.
+    // fits and in 64 otherwise, and in 16 bits while the layers are opaque (see opaque). threads
+    // as for layer_compositor: large layers are split by rows into 4 parts per thread.
     weighted_mean(std::int32_t width, std::int32_t height, std::uint32_t max_weight,
                   std::int64_t layers, bool linear, std::int32_t threads);
     ~weighted_mean();
@@ -49,7 +49,8 @@ public:
     bool ready() const { return ready_; }
 
     // Sums a 24- or 32-bit bitmap in with its weight. False, changing nothing, for other
-    // layers or when not ready.
+    // layers, when not ready, or when memory ran out for the full sums that a layer which is not
+    // opaque needs (see opaque).
     bool add(const bitmap& layer, std::uint32_t weight);
 
     // Takes a layer added earlier with that weight out again: the sums are then exactly those
@@ -66,8 +67,15 @@ public:
     // Whether the sums are 64-bit; for tests and benchmarks that pick cases on either side.
     bool wide() const { return std::holds_alternative<std::vector<std::uint64_t>>(sums_); }
 
+    // Whether the sums are the short ones of opaque layers: while every layer summed covers the
+    // canvas without transparency, in stored colours, and the weight in the sums never exceeds
+    // 256, only the colours' plain weighted sums are kept, in 16 bits (a footage frame's sums
+    // take 6 bytes a pixel instead of 16). The first other layer makes them full sums for good.
+    bool opaque() const { return std::holds_alternative<std::vector<std::uint16_t>>(sums_); }
+
 private:
     bool sum_in(const bitmap& layer, std::uint32_t weight, bool taking_out);
+    bool widen();
 
     std::int32_t width_;
     std::int32_t height_;
@@ -77,7 +85,8 @@ private:
     // Blue, green, red and alpha sums of each pixel, in the canvas's row order. Unsigned sums
     // wrap, so taking a layer out is adding it with the weight negated modulo 2^32 or 2^64, and
     // every sum ends exact as long as the layers in it respect the bound.
-    std::variant<std::vector<std::uint32_t>, std::vector<std::uint64_t>> sums_;
+    std::variant<std::vector<std::uint16_t>, std::vector<std::uint32_t>, std::vector<std::uint64_t>>
+        sums_;
     std::unique_ptr<row_parts> parts_;
 };
 

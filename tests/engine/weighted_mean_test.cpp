@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <numeric>
+#include <string>
 #include <vector>
 
 namespace korvel::test {
@@ -197,6 +198,48 @@ TEST(WeightedMean, running_sums_after_removing_layers_equal_fresh_sums) {
                     << "window from " << first << ", linear " << linear << ", bound " << bound;
             }
         }
+}
+
+// Opaque layers covering the canvas (24-bit, and 32-bit at full alpha, larger than the canvas)
+// slide through short sums up to the largest weight they take, white included; then a layer that
+// is not opaque (one pixel at alpha 200), or short, or narrow, makes them full sums in mid-window.
+// Every mean is the one the formulas give.
+TEST(WeightedMean, opaque_sums_give_the_full_means_and_turn_full_for_other_layers) {
+    const auto opaque_picture = [](std::int32_t w, std::int32_t h, std::int32_t depth,
+                                   std::uint32_t seed) {
+        picture result = noisy_picture(w, h, depth, seed);
+        for (std::size_t at = 3; depth == 32 && at < result.bytes.size(); at += 4)
+            result.bytes[at] = 255;
+        return result;
+    };
+    std::vector<picture> others = {opaque_picture(5, 3, 32, 70), opaque_picture(5, 2, 24, 71),
+                                   opaque_picture(4, 3, 24, 72)};
+    others[0].pixel(2, 1)[3] = 200;
+    for (picture& other : others) {
+        std::vector<picture> layers;
+        for (std::uint32_t i = 0; i < 7; ++i)
+            layers.push_back(opaque_picture(i % 2 ? 6 : 5, i % 2 ? 4 : 3, i % 2 ? 32 : 24, 40 + i));
+        std::fill(layers[2].bytes.begin(), layers[2].bytes.end(), 255);
+        layers.push_back(other);
+        const std::vector<std::int64_t> weights(4, 64);
+        weighted_mean mean(5, 3, 64, 4, false, 1);
+        ASSERT_TRUE(mean.opaque());
+        EXPECT_EQ(written(mean, 5, 3), std::vector<std::uint8_t>(5 * 3 * 4, 0)) << "no weight";
+        for (std::size_t i = 0; i < 4; ++i)
+            ASSERT_TRUE(mean.add(layers[i].view(), 64));
+        for (std::size_t first = 0;; ++first) {
+            SCOPED_TRACE("window from " + std::to_string(first) + ", other " +
+                         std::to_string(other.width) + " x " + std::to_string(other.height));
+            EXPECT_EQ(written(mean, 5, 3),
+                      reference_mean(window_of(layers, first, 4), weights, false, 5, 3));
+            EXPECT_EQ(mean.opaque(), first < 4);
+            if (first + 4 == layers.size()) break;
+            ASSERT_TRUE(mean.remove(layers[first].view(), 64));
+            ASSERT_TRUE(mean.add(layers[first + 4].view(), 64));
+        }
+    }
+    weighted_mean heavier(5, 3, 65, 4, false, 1);
+    EXPECT_FALSE(heavier.opaque()) << "a weight of 4 x 65 can overflow 16-bit sums";
 }
 
 // Means of every pair of 8-bit values land on linear values close to every step of the encoding
