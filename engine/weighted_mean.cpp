@@ -7,6 +7,7 @@
 #include "engine/srgb_linear.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <exception>
@@ -143,9 +144,9 @@ template <typename Sum, typename Mean>
 void write_means(row_parts& parts, const Sum* sums, Sum total_weight, Mean mean, bitmap& canvas) {
     // No weight means no alpha either: every sum is 0.
     const Sum divisor = std::max<Sum>(total_weight, 1);
-    std::vector<std::uint8_t> quotients;
+    // On the stack, as writing must not fail; filled only for opaque sums.
+    std::array<std::uint8_t, std::size_t{1} << 16> quotients;
     if constexpr (channels<Sum> == 3) {
-        quotients.resize(std::size_t{1} << 16);
         for (std::size_t sum = 0; sum < quotients.size(); ++sum)
             quotients[sum] = static_cast<std::uint8_t>(
                 std::min<std::size_t>((sum + divisor / 2) / divisor, 255));
