@@ -39,18 +39,9 @@ bool output_folder_usable(batch_job& job) {
     return false;
 }
 
-// The inputs from one output frame's first input to the next one's.
-std::int64_t step_of(const batch_job& job) {
-    return job.options.step ? job.options.step : job.options.layers;
-}
-
-std::int64_t sequence_frames(const batch_job& job) {
-    return output_frames(job.scan.count, job.options.layers, step_of(job));
-}
-
 // The number of frames the job will save: those of the chosen range that the input count allows.
 std::int32_t frames_to_render(const batch_job& job) {
-    const std::int64_t frames = sequence_frames(job);
+    const std::int64_t frames = output_frames(job.scan.count, job.options);
     const std::int64_t last = std::min<std::int64_t>(job.options.last_frame, frames);
     return static_cast<std::int32_t>(std::max<std::int64_t>(0, last - job.options.first_frame + 1));
 }
@@ -61,7 +52,7 @@ void choose_rate(batch_job& job) {
     std::int64_t den = job.options.rate_den;
     if (num == 0 && job.scan.rate_num > 0) {
         num = job.scan.rate_num;
-        den = std::int64_t{job.scan.rate_den} * step_of(job);
+        den = std::int64_t{job.scan.rate_den} * frame_step(job.options);
     } else if (num == 0) {
         num = 25;
         den = 1;
@@ -86,7 +77,7 @@ std::int32_t open_job(void* host, render_totals* totals) {
     if (frames == 0 && job.scan.count >= job.options.layers) {
         batch_report(job,
                      "no frame to render: the sequence has " +
-                         std::to_string(sequence_frames(job)) + " frames",
+                         std::to_string(output_frames(job.scan.count, job.options)) + " frames",
                      false);
     }
     job.progress.start(frames);

@@ -21,7 +21,7 @@ struct batch_options {
     std::int32_t rate_den = 1;
     std::uint32_t background = 0; // 0xRRGGBB
     bool skip_existing = false;
-    std::int64_t step = 0; // --step; 0: L, consecutive groups
+    std::int64_t step = 0; // --step; 0: L, consecutive groups (see frame_step)
     // --weights as integer weights, one per layer in input order; none for the fading stack
     std::vector<std::uint32_t> weights;
     bool linear = false;
@@ -35,6 +35,11 @@ struct batch_options {
     bool quiet = false;
     bool stats = false;
 };
+
+// The inputs from one output frame's first input to the next one's: --step, or L.
+inline std::int64_t frame_step(const batch_options& options) {
+    return options.step ? options.step : options.layers;
+}
 
 enum class batch_command { render, count, help, version, usage_error };
 

@@ -2,6 +2,8 @@
 // enumeration 0 and the layer images while the scan runs.
 #include "batch/batch_scan.h"
 
+#include "engine/render_job.h"
+
 #include "image/clip_reader.h"
 #include "image/codec.h"
 #include "image/image.h"
@@ -72,8 +74,8 @@ bool batch_scan_input(const batch_options& options, batch_scan_result* result,
     return false;
 }
 
-std::int64_t output_frames(std::int64_t inputs, std::int64_t layers, std::int64_t step) {
-    return inputs < layers ? 0 : (inputs - layers) / step + 1;
+std::int64_t output_frames(std::int64_t inputs, const batch_options& options) {
+    return window_frames(inputs, options.layers, frame_step(options));
 }
 
 bool batch_scan_clip(const char16_t* clip, batch_scan_result* result) {

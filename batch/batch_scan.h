@@ -34,8 +34,8 @@ bool batch_scan_input(const batch_options& options, batch_scan_result* result,
 // Why path is no folder that can be used ("No such file or directory"), or "" when it is one.
 std::string folder_problem(const std::string& path);
 
-// The output frames that inputs make with L layers per frame and step inputs from one frame's
-// first input to the next one's: every window whose last input exists.
-std::int64_t output_frames(std::int64_t inputs, std::int64_t layers, std::int64_t step);
+// The output frames that inputs make with the options' layers per frame and step: every window
+// whose last input exists.
+std::int64_t output_frames(std::int64_t inputs, const batch_options& options);
 
 } // namespace korvel

@@ -33,13 +33,10 @@ int count(const batch_options& options) {
     batch_scan_result scan;
     std::string problem;
     const bool scanned = batch_scan_input(options, &scan, &problem);
-    if (scanned) {
-        const std::int64_t step = options.step ? options.step : options.layers;
-        std::printf("%lld\n",
-                    static_cast<long long>(output_frames(scan.count, options.layers, step)));
-    } else {
+    if (scanned)
+        std::printf("%lld\n", static_cast<long long>(output_frames(scan.count, options)));
+    else
         std::fprintf(stderr, "korvel-render: %s\n", problem.c_str());
-    }
     release_runtime();
     return scanned ? EXIT_RENDERED : EXIT_RENDER_FAILED;
 }

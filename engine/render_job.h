@@ -37,4 +37,9 @@ void render_job_run(const render_host* host);
 // job tells nothing more. Call it once the host can no longer answer.
 void render_job_abandon();
 
+// The frames that inputs make with windows of layers inputs whose first inputs lie step apart:
+// every window whose last input exists (0 for fewer inputs than layers). Layers and step are at
+// least 1.
+std::int64_t window_frames(std::int64_t inputs, std::int64_t layers, std::int64_t step);
+
 } // namespace korvel

@@ -35,9 +35,8 @@ bool sums_hold_previous(const job& j) {
 std::int32_t frames_for(const job& j, std::int64_t layers) {
     const std::int64_t total = total_images(j);
     if (!stepping(j)) return static_cast<std::int32_t>(div_i64(total, layers));
-    if (total < layers) return 0;
     return static_cast<std::int32_t>(
-        std::min<std::int64_t>((total - layers) / j.step + 1, INT32_MAX));
+        std::min<std::int64_t>(window_frames(total, layers, j.step), INT32_MAX));
 }
 
 std::int32_t progress_at(const job& j, std::int64_t layers, std::int32_t frame) {
@@ -100,16 +99,15 @@ namespace {
 // Adds the input called name to the sums with weight, or takes it out of them.
 outcome sum_input(job& j, const std::u16string& name, std::uint32_t weight, bool add) {
     if (load_input(j, FIRST_LAYER, name) == outcome::stop) return outcome::stop;
-    bool summed = true;
     if (const bitmap* layer = bitmap_get(image_handle(FIRST_LAYER))) {
         stage_timer timer(render_stage::composite);
-        summed = add ? j.mean->add(*layer, weight) : j.mean->remove(*layer, weight);
-        // Of the layers a mean takes, only one that turns opaque sums into full ones, for which
-        // memory ran out, is refused.
-        summed = summed || (layer->depth != 24 && layer->depth != 32);
+        if (add)
+            j.mean->add(*layer, weight);
+        else
+            j.mean->remove(*layer, weight);
     }
     image_free_completely(FIRST_LAYER);
-    if (summed) return check_cancel(j);
+    if (j.mean->ready()) return check_cancel(j);
     fail(j, JOB_TITLE_ERROR, JOB_NO_MEMORY_FOR_MEAN, error_text(ENOMEM));
     return outcome::stop;
 }
@@ -161,3 +159,11 @@ bool prepare_mean(job& j) {
 }
 
 } // namespace korvel::job_steps
+
+namespace korvel {
+
+std::int64_t window_frames(std::int64_t inputs, std::int64_t layers, std::int64_t step) {
+    return inputs < layers ? 0 : (inputs - layers) / step + 1;
+}
+
+} // namespace korvel

@@ -268,7 +268,10 @@ bool weighted_mean::remove(const bitmap& layer, std::uint32_t weight) {
 
 bool weighted_mean::sum_in(const bitmap& layer, std::uint32_t weight, bool taking_out) {
     if (!ready_ || !summable(layer)) return false;
-    if (opaque() && !covers_opaquely(layer, width_, height_) && !widen()) return false;
+    if (opaque() && !covers_opaquely(layer, width_, height_) && !widen()) {
+        ready_ = false; // the memory for the full sums ran out
+        return false;
+    }
     total_weight_ += taking_out ? 0 - std::uint64_t{weight} : weight;
     std::visit(
         [&](auto& sums) {

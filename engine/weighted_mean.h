@@ -44,13 +44,13 @@ public:
     weighted_mean(const weighted_mean&) = delete;
     weighted_mean& operator=(const weighted_mean&) = delete;
 
-    // False when the size was not 1 to 32767 each way or memory for the sums ran out; nothing
-    // else does anything then.
+    // False when the size was not 1 to 32767 each way or memory for the sums ran out (also for
+    // the full sums that a layer which is not opaque needs, see opaque); nothing else does
+    // anything then.
     bool ready() const { return ready_; }
 
     // Sums a 24- or 32-bit bitmap in with its weight. False, changing nothing, for other
-    // layers, when not ready, or when memory ran out for the full sums that a layer which is not
-    // opaque needs (see opaque).
+    // layers or when not ready (also once memory ran out for it).
     bool add(const bitmap& layer, std::uint32_t weight);
 
     // Takes a layer added earlier with that weight out again: the sums are then exactly those
