@@ -95,8 +95,8 @@ bool apply_clip_value(int code, const char* value, batch_options* options, std::
     if (code == OPTION_FPS) {
         const auto rate = read_frame_rate(value);
         if (rate) {
-            options->rate_num = rate->num;
-            options->rate_den = rate->den;
+            options->output.rate_num = rate->num;
+            options->output.rate_den = rate->den;
             return true;
         }
         *error = bad_value(code, "frames per second above 0 and up to 1000 (25, 29.97, 30000/1001)",
@@ -104,7 +104,7 @@ bool apply_clip_value(int code, const char* value, batch_options* options, std::
         return false;
     }
     const auto colour = read_colour(value);
-    if (colour) options->background = *colour;
+    if (colour) options->output.background = *colour;
     if (!colour) *error = bad_value(code, "a colour as #RRGGBB, black or white", value);
     return colour.has_value();
 }
@@ -148,12 +148,12 @@ bool apply_value(int code, const char* value, batch_options* options, std::strin
     if (code == OPTION_FPS || code == OPTION_BACKGROUND)
         return apply_clip_value(code, value, options, error);
     if (code == OPTION_COMPRESSION || code == OPTION_PNG_FILTER || code == OPTION_FORMAT)
-        return apply_png_value(code, value, &options->png, error);
+        return apply_png_value(code, value, &options->output.png, error);
     if (code == OPTION_FRAMES) {
         const auto range = read_frame_range(value);
         if (range) {
-            options->first_frame = range->first;
-            options->last_frame = range->last;
+            options->frames.first = range->first;
+            options->frames.last = range->last;
             return true;
         }
         *error = bad_value(code, "A-B, A- or A, frames counted from 1 and B not below A", value);
@@ -161,15 +161,15 @@ bool apply_value(int code, const char* value, batch_options* options, std::strin
     }
     const auto number = read_whole_number(value);
     if (code == 'a' && number) {
-        options->alpha = *number;
+        options->blur.alpha = *number;
         return true;
     }
     if (code == 'l' && number && *number >= 1) {
-        options->layers = *number;
+        options->blur.layers = *number;
         return true;
     }
     if (code == OPTION_STEP && number && *number >= 1) {
-        options->step = *number;
+        options->blur.step = *number;
         return true;
     }
     if (code == 'j' && number && *number >= 1 && *number <= std::numeric_limits<int>::max()) {
@@ -217,7 +217,7 @@ bool take_output(const char* text, batch_options* options, std::string* error) {
     const std::string output(text);
     if (!output.empty() && output.back() != '/' && !is_folder(text)) {
         if (clip_format_for(utf16_from_utf8(output).c_str())) {
-            options->output_clip = output;
+            options->paths.output_clip = output;
             return true;
         }
         const std::string extension = extension_of(output);
@@ -227,7 +227,7 @@ bool take_output(const char* text, batch_options* options, std::string* error) {
             return false;
         }
     }
-    return take_folder(text, "output", &options->output_folder, error);
+    return take_folder(text, "output", &options->paths.output_folder, error);
 }
 
 // The options given that only some outputs use.
@@ -242,11 +242,11 @@ struct used_options {
 
 // The weights once L is known; --linear sums colours for a mean, which the stack does not make.
 bool take_weights(const std::string& text, batch_options* options, std::string* error) {
-    if (!read_weights(text, options->layers, &options->weights, error)) {
+    if (!read_weights(text, options->blur.layers, &options->blur.weights, error)) {
         *error = "--weights " + *error;
         return false;
     }
-    if (options->linear && options->weights.empty()) {
+    if (options->blur.linear && options->blur.weights.empty()) {
         *error = "--linear works with a weighted mean (--weights), not with ramp";
         return false;
     }
@@ -256,8 +256,8 @@ bool take_weights(const std::string& text, batch_options* options, std::string* 
 // What only a clip output uses, and what a clip output cannot do, are refused rather than ignored.
 bool check_clip_options(const batch_options& options, const used_options& used,
                         std::string* error) {
-    const bool clip = !options.output_clip.empty();
-    if (!clip && (used.rate || (used.background && !options.png.rgb))) {
+    const bool clip = !options.paths.output_clip.empty();
+    if (!clip && (used.rate || (used.background && !options.output.png.rgb))) {
         *error = "--fps and --background set a clip's frames (--background also those of "
                  "--format rgb), and OUTPUT is a folder";
         return false;
@@ -266,7 +266,7 @@ bool check_clip_options(const batch_options& options, const used_options& used,
         *error = "--compression, --png-filter and --format set PNG files, and OUTPUT is a clip";
         return false;
     }
-    if (!options.output_clip.empty() && options.skip_existing) {
+    if (!options.paths.output_clip.empty() && options.output.skip_existing) {
         *error = "--skip-existing resumes a folder of frames; a clip is written whole";
         return false;
     }
@@ -274,8 +274,9 @@ bool check_clip_options(const batch_options& options, const used_options& used,
 }
 
 bool take_input(const char* input, batch_options* options, std::string* error) {
-    if (!is_regular_file(input)) return take_folder(input, "input", &options->input_folder, error);
-    options->input_clip = input;
+    if (!is_regular_file(input))
+        return take_folder(input, "input", &options->paths.input_folder, error);
+    options->paths.input_clip = input;
     return true;
 }
 
@@ -309,7 +310,7 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
         if (code == -1) break;
         switch (code) {
         case 'r':
-            options->reverse = true;
+            options->blur.reverse = true;
             break;
         case 'q':
             options->quiet = true;
@@ -324,10 +325,10 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
             version = true;
             break;
         case OPTION_SKIP_EXISTING:
-            options->skip_existing = true;
+            options->output.skip_existing = true;
             break;
         case OPTION_LINEAR:
-            options->linear = true;
+            options->blur.linear = true;
             break;
         case OPTION_WEIGHTS:
             weights = optarg;

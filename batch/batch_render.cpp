@@ -1,31 +1,173 @@
-// A batch render. TBB's global limit bounds every parallel part of the engine at once, so one
-// setting caps the threads of decoding, compositing and encoding alike.
+// A batch render: INPUT opened as a source, OUTPUT as a sink, the settings made a plan, and the
+// engine's render run over them. TBB's global limit bounds every parallel part of the engine at
+// once, so one setting caps the threads of decoding, compositing and encoding alike.
 #include "batch/batch_render.h"
 
-#include "batch/batch_host.h"
+#include "batch/batch_input.h"
 #include "batch/batch_signals.h"
 #include "batch/batch_stats.h"
-#include "engine/render_job.h"
+#include "batch/terminal_progress.h"
+#include "engine/clip_sink.h"
+#include "engine/engine_limits.h"
+#include "engine/job_messages.h"
+#include "engine/png_sink.h"
+#include "engine/render_run.h"
+#include "engine/stride_plan.h"
+#include "runtime/utf.h"
 
 #include <tbb/global_control.h>
 
+#include <algorithm>
+#include <atomic>
+#include <numeric>
 #include <optional>
 
 namespace korvel {
 
 namespace {
 
-int exit_status(batch_job& job) {
-    if (job.failed.load()) return EXIT_RENDER_FAILED;
+// Ctrl+C and SIGTERM stop the render between two steps, once the frames under way are saved.
+class stop_on_signal final : public render_control {
+public:
+    control_verdict before_step(work_cursor*, job_failure*) override {
+        return stop_signal_received() ? control_verdict::stop : control_verdict::go_on;
+    }
+};
+
+// Failures as one line each, with the cause after the text so that a user of the command line
+// knows what to mend; progress on the terminal. Safe from any of the engine's threads.
+class terminal_report final : public render_report {
+public:
+    explicit terminal_report(terminal_progress& progress) : progress_(progress) {}
+
+    void failed(const char16_t*, const std::u16string& text, const char* reason) override {
+        const std::string cause = reason && *reason ? std::string(": ") + reason : std::string();
+        note_failure(utf8_from_utf16(text.c_str()) + cause);
+    }
+
+    frame_named handed_over(std::int32_t frame, const std::u16string& path) override {
+        return [this, frame, shown = utf8_from_utf16(path.c_str())] {
+            progress_.frame_done(frame, shown);
+        };
+    }
+
+    void note_failure(const std::string& line) {
+        failed_.store(true);
+        note(line, true);
+    }
+    void note(const std::string& line, bool is_error) {
+        progress_.message("korvel-render: " + line, is_error);
+    }
+    bool any_failed() const { return failed_.load(); }
+
+private:
+    terminal_progress& progress_;
+    std::atomic<bool> failed_{false};
+};
+
+// --fps, else the input clip's rate over the inputs from one output frame to the next, else 25.
+output_settings with_rate(const batch_options& options, const source_facts& facts) {
+    output_settings output = options.output;
+    std::int64_t num = output.rate_num;
+    std::int64_t den = output.rate_den;
+    if (num == 0 && facts.rate_num > 0) {
+        num = facts.rate_num;
+        den = std::int64_t{facts.rate_den} * frame_step(options.blur);
+    } else if (num == 0) {
+        num = 25;
+        den = 1;
+    }
+    const std::int64_t common = std::gcd(num, den);
+    num /= common;
+    den /= common;
+    while (num > INT32_MAX || den > INT32_MAX) {
+        num = std::max<std::int64_t>(num / 2, 1);
+        den = std::max<std::int64_t>(den / 2, 1);
+    }
+    output.rate_num = static_cast<std::int32_t>(num);
+    output.rate_den = static_cast<std::int32_t>(den);
+    return output;
+}
+
+// PNG files in the output folder, or the clip; null with the failure told.
+std::unique_ptr<frame_sink> open_output(const batch_options& options, const source_facts& facts,
+                                        terminal_report& report) {
+    const output_settings output = with_rate(options, facts);
+    if (options.paths.output_clip.empty()) {
+        png_frame_settings png = output.png;
+        png.background = output.background;
+        return std::make_unique<png_sink>(utf16_from_utf8(options.paths.output_folder),
+                                          frame_digits(facts.inputs), png);
+    }
+    const clip_settings settings{facts.width,     facts.height,      output.rate_num,
+                                 output.rate_den, output.background, engine_threads()};
+    std::string problem;
+    auto clip = clip_sink::open(utf16_from_utf8(options.paths.output_clip), settings, &problem);
+    if (!clip) report.note_failure("Unable to save, " + options.paths.output_clip + ": " + problem);
+    return clip;
+}
+
+// Checked before the first frame is made, which may take long. A clip's folder is checked as
+// the clip is created.
+bool output_folder_usable(const batch_options& options, terminal_report& report) {
+    if (!options.paths.output_clip.empty()) return true;
+    const std::string problem = folder_problem(options.paths.output_folder);
+    if (problem.empty()) return true;
+    report.note_failure("Unable to use the output folder, " + options.paths.output_folder + ": " +
+                        problem);
+    return false;
+}
+
+// The frames the render will save: those of the chosen span that the inputs make.
+std::int32_t frames_to_render(const batch_options& options, std::int64_t inputs) {
+    const std::int64_t last =
+        std::min<std::int64_t>(options.frames.last, output_frames(inputs, options.blur));
+    return static_cast<std::int32_t>(std::max<std::int64_t>(0, last - options.frames.first + 1));
+}
+
+void announce(const batch_options& options, std::int64_t inputs, terminal_progress& progress,
+              terminal_report& report) {
+    const std::int32_t frames = frames_to_render(options, inputs);
+    if (frames == 0 && inputs >= options.blur.layers)
+        report.note("no frame to render: the sequence has " +
+                        std::to_string(output_frames(inputs, options.blur)) + " frames",
+                    false);
+    progress.start(frames);
+}
+
+void render(const batch_options& options, terminal_progress& progress, terminal_report& report,
+            std::atomic<bool>* completed) {
+    std::string problem;
+    const std::unique_ptr<frame_source> source = open_input(options.paths, &problem);
+    if (!source) return report.note_failure(problem);
+    if (!output_folder_usable(options, report)) return;
+    const source_facts& facts = source->facts();
+    announce(options, facts.inputs, progress, report);
+    const std::unique_ptr<frame_sink> sink = open_output(options, facts, report);
+    if (!sink) return;
+    const char16_t* refused = JOB_LAYERS_TOO_MANY;
+    const auto plan =
+        output_frames(facts.inputs, options.blur) < 1
+            ? nullptr
+            : plan_windows(options.blur, facts.inputs, options.frames,
+                           options.output.skip_existing ? sink.get() : nullptr, &refused);
+    if (!plan) return report.failed(JOB_TITLE_ERROR, refused, "");
+    stop_on_signal control;
+    const render_parts parts{source.get(), sink.get(),  &control,
+                             &report,      facts.width, facts.height};
+    completed->store(render_run(parts, plan->rule(), work_cursor(plan)) == render_end::completed);
+}
+
+int exit_status(bool completed, const terminal_report& report, terminal_progress& progress) {
+    if (report.any_failed()) return EXIT_RENDER_FAILED;
     const int signal = stop_signal_received();
     if (signal != 0) {
-        batch_report(job,
-                     "stopped after saving " + std::to_string(job.progress.done()) + " of " +
-                         std::to_string(job.progress.total()) + " frames",
-                     false);
+        progress.message("korvel-render: stopped after saving " + std::to_string(progress.done()) +
+                             " of " + std::to_string(progress.total()) + " frames",
+                         false);
         return EXIT_SIGNAL_BASE + signal;
     }
-    return job.completed.load() ? EXIT_RENDERED : EXIT_RENDER_FAILED;
+    return completed ? EXIT_RENDERED : EXIT_RENDER_FAILED;
 }
 
 } // namespace
@@ -38,11 +180,12 @@ int batch_render(const batch_options& options) {
                              static_cast<std::size_t>(options.threads));
     }
     terminal_progress progress(stderr, progress_style_for(stderr, options.quiet));
-    batch_job job(options, progress);
-    const render_host host = batch_host(&job);
-    render_job_run(&host);
+    terminal_report report(progress);
+    std::atomic<bool> completed{false};
+    render(options, progress, report, &completed);
+    progress.finish();
     if (options.stats) progress.message(render_stats_line(render_stats_snapshot()), true);
-    return exit_status(job);
+    return exit_status(completed.load(), report, progress);
 }
 
 } // namespace korvel

@@ -1,8 +1,8 @@
 // korvel-render, the batch renderer: renders a folder of frames from the command line with the
 // same render job as the window, without a display.
+#include "batch/batch_input.h"
 #include "batch/batch_options.h"
 #include "batch/batch_render.h"
-#include "batch/batch_scan.h"
 #include "engine/engine_runtime.h"
 #include "image/image.h"
 #include "runtime/files.h"
@@ -30,13 +30,15 @@ int render(const batch_options& options) {
 // --count: the output frames, on standard output for scripts.
 int count(const batch_options& options) {
     engine_runtime_start();
-    batch_scan_result scan;
     std::string problem;
-    const bool scanned = batch_scan_input(options, &scan, &problem);
-    if (scanned)
-        std::printf("%lld\n", static_cast<long long>(output_frames(scan.count, options)));
-    else
+    bool scanned = false;
+    if (const std::unique_ptr<frame_source> input = open_input(options.paths, &problem)) {
+        std::printf("%lld\n",
+                    static_cast<long long>(output_frames(input->facts().inputs, options.blur)));
+        scanned = true;
+    } else {
         std::fprintf(stderr, "korvel-render: %s\n", problem.c_str());
+    }
     release_runtime();
     return scanned ? EXIT_RENDERED : EXIT_RENDER_FAILED;
 }

@@ -23,7 +23,6 @@ void decode_cache::release_all() {
     {
         std::lock_guard guard(lock_);
         forecast_ = {};
-        cursor_ = 0;
         std::vector<entry_ptr> held;
         for (const auto& [path, held_entry] : entries_)
             held.push_back(held_entry);
@@ -33,12 +32,11 @@ void decode_cache::release_all() {
     pool_.wait();
 }
 
-void decode_cache::plan(load_plan forecast) {
+void decode_cache::plan(coming_loads forecast) {
     std::vector<entry_ptr> work;
     {
         std::lock_guard guard(lock_);
         forecast_ = std::move(forecast);
-        cursor_ = 0;
         std::unordered_set<std::u16string> soon;
         std::u16string path;
         for (std::size_t k = 0; k < static_cast<std::size_t>(slots_); ++k)
@@ -88,10 +86,10 @@ decode_cache_counters decode_cache::counters() const {
 // The forecast's position moves past path when path is one of the loads it expects soon.
 void decode_cache::advance_past(const std::u16string& path) {
     std::u16string expected;
-    for (std::size_t k = cursor_; k < cursor_ + static_cast<std::size_t>(slots_); ++k) {
+    for (std::size_t k = 0; k < static_cast<std::size_t>(slots_); ++k) {
         if (!forecast_.path_at(k, &expected)) return;
         if (expected == path) {
-            cursor_ = k + 1;
+            forecast_.advance(k + 1);
             return;
         }
     }
@@ -101,8 +99,8 @@ void decode_cache::advance_past(const std::u16string& path) {
 std::vector<decode_cache::entry_ptr> decode_cache::queue_window() {
     std::vector<entry_ptr> work;
     std::u16string path;
-    for (std::size_t k = cursor_; k < cursor_ + static_cast<std::size_t>(slots_) &&
-                                  entries_.size() < static_cast<std::size_t>(slots_);
+    for (std::size_t k = 0;
+         k < static_cast<std::size_t>(slots_) && entries_.size() < static_cast<std::size_t>(slots_);
          ++k) {
         if (!forecast_.path_at(k, &path)) break;
         if (entries_.count(path) != 0) continue;
@@ -197,9 +195,9 @@ void decode_cache::wait_while_decoding(std::unique_lock<std::mutex>& guard,
 }
 
 // The first entry of the expected loads still waiting for a pool thread.
-decode_cache::entry_ptr decode_cache::queued_in_window() const {
+decode_cache::entry_ptr decode_cache::queued_in_window() {
     std::u16string path;
-    for (std::size_t k = cursor_; k < cursor_ + static_cast<std::size_t>(slots_); ++k) {
+    for (std::size_t k = 0; k < static_cast<std::size_t>(slots_); ++k) {
         if (!forecast_.path_at(k, &path)) break;
         const auto at = entries_.find(path);
         if (at != entries_.end() && at->second->state == entry_state::queued) return at->second;

@@ -6,8 +6,8 @@
 // cache works (without gain) and cannot deadlock when the pool has no thread to spare.
 #pragma once
 
+#include "engine/coming_loads.h"
 #include "engine/file_identity.h"
-#include "engine/load_plan.h"
 #include "engine/work_allowance.h"
 #include "image/bitmap.h"
 
@@ -44,9 +44,9 @@ public:
     decode_cache(const decode_cache&) = delete;
     decode_cache& operator=(const decode_cache&) = delete;
 
-    // Replaces the forecast: entries the new one does not want soon are freed, and the first
-    // slots loads it names are queued for decoding.
-    void plan(load_plan forecast);
+    // Replaces the loads expected: entries they do not want soon are freed, and the first slots
+    // loads they name are queued for decoding.
+    void plan(coming_loads forecast);
 
     // The bitmap of path decoded ahead, when the file still has the identity it had while being
     // decoded; the caller then owns it. 0 when the caller must load the file itself: nothing was
@@ -79,7 +79,7 @@ private:
     void run_queued(const entry_ptr& work);
     void decode(const entry_ptr& work);
     void wait_while_decoding(std::unique_lock<std::mutex>& guard, const std::u16string& path);
-    entry_ptr queued_in_window() const;
+    entry_ptr queued_in_window();
     void forget(const entry_ptr& dropped);
     void erase_entry(const std::u16string& path);
     void hold_real_size(entry& decoded);
@@ -88,8 +88,7 @@ private:
     mutable std::mutex lock_;
     std::condition_variable finished_;
     std::unordered_map<std::u16string, entry_ptr> entries_;
-    load_plan forecast_;
-    std::size_t cursor_ = 0; // the forecast's position of the next take
+    coming_loads forecast_; // from the next take on
     const std::int32_t slots_;
     work_allowance* const allowance_;
     const std::int64_t layer_bytes_;

@@ -13,12 +13,16 @@ namespace {
 
 constexpr std::int64_t max_side = 32767;
 
-std::int32_t allowed_threads() {
+} // namespace
+
+std::int32_t engine_threads() {
     const auto arena = static_cast<std::int64_t>(tbb::this_task_arena::max_concurrency());
     const auto global = static_cast<std::int64_t>(
         tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism));
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::min(arena, global), 1, 1024));
 }
+
+namespace {
 
 // Sizes no canvas can have are brought into range, since the job fails on them anyway.
 std::int32_t canvas_side(std::int64_t side) {
@@ -32,7 +36,7 @@ std::int32_t frames_within(std::int64_t budget, std::int64_t bytes_each, std::in
 } // namespace
 
 engine_shape engine_shape_for(std::int64_t width, std::int64_t height) {
-    const std::int32_t threads = allowed_threads();
+    const std::int32_t threads = engine_threads();
     const std::int32_t w = canvas_side(width);
     const std::int32_t h = canvas_side(height);
     const std::int64_t bytes = std::int64_t{w} * h * 4;

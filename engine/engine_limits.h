@@ -25,6 +25,10 @@ struct engine_shape {
     std::int64_t work_ahead;   // the bytes that read-ahead and encoding share
 };
 
+// The threads that may work at once on the calling thread (at least 1): those its arena and any
+// global limit in force allow.
+std::int32_t engine_threads();
+
 // The shape for frames of width x height on the calling thread, within the threads allowed by its
 // arena and by any global limit in force.
 engine_shape engine_shape_for(std::int64_t width, std::int64_t height);

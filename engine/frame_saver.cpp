@@ -36,46 +36,12 @@ saver_registry& registry() {
 
 } // namespace
 
-// What differs between the places frames go. A PNG file is written under a temporary name and
-// renamed once the frames before it have their names; a frame appended to a clip is final once
-// written, as the saver hands a clip one frame at a time.
-struct frame_saver::frame_store {
-    // The temporary name a frame is written under ("" when it has none).
-    std::u16string (*part_name)(const std::u16string& path);
-    // Writes the canvas and frees it; false with the reason in work.problem.
-    bool (*write)(const frame_saver& saver, frame& work, image_handle_t canvas);
-    // Gives a written frame its place; false, with errno set, when it could not.
-    bool (*commit)(const frame& work);
-    // Removes what a written frame left, when a failure before it gives it up.
-    void (*give_up)(const frame& work);
-};
-
-const frame_saver::frame_store frame_saver::png_files = {
-    [](const std::u16string& path) { return frame_part_name(path.c_str()); },
-    [](const frame_saver& saver, frame& work, image_handle_t canvas) {
-        if (frame_part_write(canvas, work.part.c_str(), saver.png_)) return true;
-        work.problem = error_text(errno);
-        return false;
-    },
-    [](const frame& work) { return frame_part_commit(work.part.c_str(), work.path.c_str()) != 0; },
-    [](const frame& work) { file_delete(work.part.c_str()); },
-};
-
-const frame_saver::frame_store frame_saver::clip_frames = {
-    [](const std::u16string&) { return std::u16string(); },
-    [](const frame_saver& saver, frame& work, image_handle_t canvas) {
-        if (clip_writer_add(saver.clip_, canvas)) return true;
-        work.problem = clip_writer_problem(saver.clip_);
-        return false;
-    },
-    [](const frame&) { return true; },
-    [](const frame&) {},
-};
-
-frame_saver::frame_saver(std::int32_t in_flight, work_allowance* allowance,
+frame_saver::frame_saver(frame_sink* sink, std::int32_t in_flight, work_allowance* allowance,
                          std::int64_t canvas_bytes, std::int64_t workspace_bytes)
-    : limit_(static_cast<std::size_t>(std::max(in_flight, 0))), allowance_(allowance),
-      canvas_bytes_(canvas_bytes), workspace_bytes_(workspace_bytes) {
+    : sink_(sink),
+      limit_(sink->takes_frames_side_by_side() ? static_cast<std::size_t>(std::max(in_flight, 0))
+                                               : 0),
+      allowance_(allowance), canvas_bytes_(canvas_bytes), workspace_bytes_(workspace_bytes) {
     std::lock_guard guard(registry().lock);
     registry().savers.push_back(this);
 }
@@ -103,36 +69,43 @@ void frame_saver::close() {
     finish();
 }
 
-void frame_saver::write_into(clip_writer* clip) {
-    std::lock_guard guard(lock_);
-    store_ = &clip_frames;
-    clip_ = clip;
-    limit_ = 0;
-}
-
 std::int32_t frame_saver::hand_over(image_handle_t canvas, const std::u16string& path,
                                     frame_named on_named) {
     auto work = std::make_shared<frame>();
     work->path = path;
-    work->part = store_->part_name(path);
+    work->part = sink_->part_name(path);
     work->on_named = std::move(on_named);
-    {
-        // Under the lock, so that a close that has returned has seen every frame it must finish.
-        std::lock_guard guard(lock_);
-        if (failed() || closed()) {
-            bitmap_delete(canvas);
-            return 0;
-        }
-        work->canvas = canvas;
-        take_allowance(*work, canvas_bytes_, false);
-        frames_.push_back(work);
-    }
+    work->canvas = canvas;
+    if (!queue(work)) return 0;
     try {
         pool_run(pool_, [this, work] { run_queued(work); });
     } catch (...) {
         // Left queued: the next wait encodes it on the waiting thread.
     }
     wait_until_at_most(limit_);
+    return 1;
+}
+
+std::int32_t frame_saver::keep(const std::u16string& path, frame_named on_named) {
+    auto work = std::make_shared<frame>();
+    work->path = path;
+    work->on_named = std::move(on_named);
+    work->state = frame_state::kept;
+    if (!queue(work)) return 0;
+    std::lock_guard guard(lock_);
+    name_finished_frames();
+    return 1;
+}
+
+// Under the lock, so that a close that has returned has seen every frame it must finish.
+std::int32_t frame_saver::queue(const frame_ptr& work) {
+    std::lock_guard guard(lock_);
+    if (failed() || closed()) {
+        bitmap_delete(std::exchange(work->canvas, 0));
+        return 0;
+    }
+    take_allowance(*work, work->canvas ? canvas_bytes_ : 0, false);
+    frames_.push_back(work);
     return 1;
 }
 
@@ -207,7 +180,7 @@ void frame_saver::encode(const frame_ptr& work) {
     bool written = false;
     try {
         stage_timer timer(render_stage::encode);
-        written = store_->write(*this, *work, canvas);
+        written = sink_->write(canvas, work->part, &work->problem);
     } catch (...) {
         written = false;
         work->problem = error_text(ENOMEM);
@@ -233,10 +206,13 @@ void frame_saver::name_finished_frames() {
             if (allowance_) allowance_->give_back(oldest.allowance_held);
             bitmap_delete(oldest.canvas);
             oldest.canvas = 0;
+        } else if (oldest.state == frame_state::kept) {
+            // Made by an earlier run: told, but not counted among the frames made.
+            if (!failed() && oldest.on_named && !closed()) oldest.on_named();
         } else if (oldest.state == frame_state::written) {
             if (failed())
-                store_->give_up(oldest);
-            else if (store_->commit(oldest))
+                sink_->give_up(oldest.part);
+            else if (sink_->commit(oldest.part, oldest.path))
                 frame_named_now(oldest);
             else
                 note_failure(oldest.path, error_text(errno));

@@ -8,10 +8,10 @@
 // thread being free: a frame still queued is encoded by the waiting thread itself.
 #pragma once
 
+#include "engine/frame_sink.h"
+#include "engine/render_control.h"
 #include "engine/work_allowance.h"
 #include "image/bitmap.h"
-#include "image/clip_writer.h"
-#include "image/png_codec.h"
 
 #include <oneapi/tbb/task_group.h>
 
@@ -26,35 +26,27 @@
 
 namespace korvel {
 
-// Told when a frame is complete under its final name, in the order the frames were handed over,
-// on whichever thread gave it that name, with the saver's lock held.
-using frame_named = std::function<void()>;
-
 class frame_saver {
 public:
-    // At most in_flight frames handed over and not yet complete; 0 saves each frame before
-    // hand_over returns. With an allowance, each frame holds canvas_bytes of it from being handed
-    // over until it is encoded, and workspace_bytes more while it is encoded.
-    explicit frame_saver(std::int32_t in_flight, work_allowance* allowance = nullptr,
-                         std::int64_t canvas_bytes = 0, std::int64_t workspace_bytes = 0);
+    // Frames go to sink (which outlives the saver). At most in_flight frames handed over and not
+    // yet complete, and one when the sink takes no frames side by side; 0 saves each frame
+    // before hand_over returns. With an allowance, each frame holds canvas_bytes of it from
+    // being handed over until it is encoded, and workspace_bytes more while it is encoded.
+    frame_saver(frame_sink* sink, std::int32_t in_flight, work_allowance* allowance = nullptr,
+                std::int64_t canvas_bytes = 0, std::int64_t workspace_bytes = 0);
     // Waits for every frame handed over.
     ~frame_saver();
     frame_saver(const frame_saver&) = delete;
     frame_saver& operator=(const frame_saver&) = delete;
 
-    // From now on the frames are appended to clip (which outlives the saver's use of it) instead of
-    // being saved as PNG files: one at a time and in order, each before hand_over returns. Call it
-    // before the first frame is handed over.
-    void write_into(clip_writer* clip);
-
-    // How the PNG files are written from now on; the default is the window's.
-    void write_as(const png_frame_settings& settings) { png_ = settings; }
-
-    // Takes the bitmap (32-bit canvas) to be saved as a PNG under path, first waiting while the
-    // limit of frames in flight is reached. 0, with the bitmap freed, once a frame has failed or
-    // the saver is closed.
+    // Takes the bitmap (32-bit canvas) to be saved under path, first waiting while the limit of
+    // frames in flight is reached. 0, with the bitmap freed, once a frame has failed or the saver
+    // is closed.
     std::int32_t hand_over(image_handle_t canvas, const std::u16string& path,
                            frame_named on_named = {});
+    // A frame whose file is there already takes its turn: it is told named once the frames
+    // before it are. 0 once a frame has failed or the saver is closed.
+    std::int32_t keep(const std::u16string& path, frame_named on_named = {});
 
     // Waits until every frame handed over is complete under its name, or given up after a
     // failure.
@@ -71,7 +63,7 @@ public:
     std::int32_t closed() const { return closed_.load(std::memory_order_acquire) ? 1 : 0; }
 
 private:
-    enum class frame_state { queued, encoding, written, not_written, given_up };
+    enum class frame_state { queued, encoding, written, not_written, kept, given_up };
     struct frame {
         std::u16string path;
         std::u16string part; // the temporary name it is written under
@@ -82,11 +74,7 @@ private:
         std::string problem; // why it was not written
     };
     using frame_ptr = std::shared_ptr<frame>;
-    // Where the frames go, chosen once: PNG files or a clip (see frame_saver.cpp).
-    struct frame_store;
-    static const frame_store png_files;
-    static const frame_store clip_frames;
-
+    std::int32_t queue(const std::shared_ptr<frame>& work);
     void wait_until_at_most(std::size_t count);
     void run_queued(const frame_ptr& work);
     void encode(const frame_ptr& work);
@@ -97,10 +85,8 @@ private:
     void close();
     friend void frame_savers_close_all();
 
-    std::size_t limit_;
-    const frame_store* store_ = &png_files;
-    clip_writer* clip_ = nullptr;
-    png_frame_settings png_;
+    frame_sink* const sink_;
+    const std::size_t limit_;
     work_allowance* const allowance_;
     const std::int64_t canvas_bytes_;
     const std::int64_t workspace_bytes_;

@@ -1,11 +1,8 @@
 // The input scan. While a render job holds the job file, creating it fails and the scan ends at
-// once, so it never touches the enumeration the job is walking.
+// once, so a job's count and resolution never change under it.
 #include "window/input_scan.h"
 
-#include "image/codec.h"
-#include "image/image.h"
-#include "image/image_release.h"
-#include "runtime/directory.h"
+#include "engine/folder_source.h"
 #include "runtime/files.h"
 #include "runtime/prefs.h"
 #include "runtime/strings.h"
@@ -31,44 +28,22 @@ void choose_input_folder() {
     gadget_set_text(GADGET_INPUT_FOLDER, program.input_folder);
 }
 
-// Counts the folder's "*.png" entries, whatever they are, and leaves the last one's name at the
-// result position ("" when there is none).
-std::int32_t count_entries(std::int32_t at) {
-    std::int32_t count = 0;
-    dir_examine(INPUT_FOLDER_ENUMERATION, program.input_folder, u"*.png");
-    while (dir_next_entry(INPUT_FOLDER_ENUMERATION))
-        ++count;
-    dir_entry_name(INPUT_FOLDER_ENUMERATION, at);
-    return count;
-}
-
 void write_number(const char16_t* key, std::int64_t value) {
-    const std::int32_t at = ws_position();
-    str_from_int(value, at);
-    ws_finish();
-    pref_write_string(key, ws_text(at));
-    ws_restore(at);
+    pref_write_string(key, str_decimal(value).c_str());
 }
 
-// Loads the probe entry for the folder's resolution and records it in the job file.
-void probe_resolution(const char16_t* name) {
-    const std::int32_t at = ws_position();
-    str_append(program.input_folder);
-    str_append(name);
-    ws_finish();
-    const obj_number loaded = image_load(IMAGE_PROBE, ws_text(at));
-    ws_restore(at);
-    if (!loaded) {
+// Records the probe entry's resolution in the job file, or says that it could not be read.
+void record_resolution(const folder_scan& scan) {
+    if (scan.width < 1) {
         request_message(u"Error!", u"Unable to get the resolution from a ''*.png'' file.",
                         MESSAGE_OK);
         return;
     }
-    program.probe_width = image_width(IMAGE_PROBE);
-    program.probe_height = image_height(IMAGE_PROBE);
+    program.probe_width = scan.width;
+    program.probe_height = scan.height;
     pref_group(u"Resolution");
     write_number(u"Width", program.probe_width);
     write_number(u"Height", program.probe_height);
-    image_free_completely(IMAGE_PROBE);
 }
 
 void show_count() {
@@ -91,13 +66,10 @@ void input_scan() {
     file_set_attributes(JOB_FILE_NAME, FILE_ATTRIBUTE_HIDDEN);
     choose_input_folder();
     statusbar_set_text(STATUS_BAR, 0, u"Wait! Counting Images");
-    const std::int32_t at = ws_position();
-    program.image_count = count_entries(at);
-    str probe_name = nullptr;
-    str_assign(&probe_name, at);
-    probe_resolution(probe_name);
-    str_free(probe_name);
-    dir_finish(INPUT_FOLDER_ENUMERATION);
+    // The count and the probe of the folder's last entry are the render's own scan.
+    const folder_scan scan = scan_folder(program.input_folder ? program.input_folder : u"", true);
+    program.image_count = scan.names ? static_cast<std::int32_t>(scan.names->size()) : 0;
+    record_resolution(scan);
     show_count();
     pref_group(u"Image Count");
     write_number(u"Total Images", program.image_count);

@@ -18,9 +18,7 @@ inline constexpr obj_number MAIN_WINDOW = 0;
 inline constexpr obj_number STATUS_BAR = 10;
 inline constexpr obj_number IMAGE_BUTTON_UP = 1;
 inline constexpr obj_number IMAGE_BUTTON_DOWN = 2;
-inline constexpr obj_number IMAGE_PROBE = 3;
 inline constexpr obj_number JOB_FILE_TEST = 0;
-inline constexpr obj_number INPUT_FOLDER_ENUMERATION = 0;
 
 // Gadgets of the main window.
 inline constexpr obj_number GADGET_INPUT_LABEL = 1;

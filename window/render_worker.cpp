@@ -3,7 +3,13 @@
 // reporting through the window, the status bar and requesters.
 #include "window/render_worker.h"
 
-#include "engine/render_job.h"
+#include "engine/folder_source.h"
+#include "engine/frame_blender.h"
+#include "engine/job_messages.h"
+#include "engine/layer_opacity.h"
+#include "engine/live_control.h"
+#include "engine/png_sink.h"
+#include "engine/render_run.h"
 #include "image/image.h"
 #include "runtime/prefs.h"
 #include "runtime/strings.h"
@@ -21,11 +27,6 @@ namespace korvel {
 
 namespace {
 
-// The job file's texts, kept for the length of a job.
-struct window_job {
-    std::u16string total, width, height;
-};
-
 std::u16string read_pref(const char16_t* key) {
     const std::int32_t at = ws_position();
     std::u16string value(pref_read_string(key, u"", at));
@@ -33,129 +34,122 @@ std::u16string read_pref(const char16_t* key) {
     return value;
 }
 
+std::u16string gadget_text(obj_number gadget) {
+    const std::int32_t at = ws_position();
+    std::u16string text(gadget_get_text(gadget, at));
+    ws_restore(at);
+    return text;
+}
+
+// A field's number as str_to_int reads it: 0 when it holds none.
+std::int64_t gadget_number(obj_number gadget) {
+    return str_to_int(gadget_text(gadget).c_str());
+}
+
 void button_up() {
     gadget_set_state(GADGET_START, 0);
     gadget_set_attribute(GADGET_START, ATTRIBUTE_IMAGE, image_handle(IMAGE_BUTTON_UP));
 }
 
-void fail(void*, const char16_t* title, const char16_t* text, const char*) {
-    request_message(title, text, MESSAGE_OK);
-    button_up();
+// The fields as the render reads them, and the job file it records each batch in.
+class window_fields final : public live_fields {
+public:
+    std::u16string input_folder() override { return gadget_text(GADGET_INPUT_FOLDER); }
+    std::u16string output_folder() override { return gadget_text(GADGET_OUTPUT_FOLDER); }
+    std::int64_t layers() override { return gadget_number(GADGET_LAYERS); }
+    std::int64_t alpha_levels() override { return gadget_number(GADGET_ALPHA); }
+    bool reverse() override { return gadget_get_state(GADGET_REVERSE) != 0; }
+    bool cancel_requested() override { return gadget_get_state(GADGET_START) == 0; }
+
+    bool confirm_cancel() override {
+        if (request_message(u"Quit?", u"Are you sure you want to quit?.", MESSAGE_YES_NO) ==
+            ANSWER_YES) {
+            gadget_set_attribute(GADGET_START, ATTRIBUTE_IMAGE, image_handle(IMAGE_BUTTON_UP));
+            return true;
+        }
+        gadget_set_state(GADGET_START, 1);
+        gadget_set_attribute(GADGET_START, ATTRIBUTE_PRESSED_IMAGE,
+                             image_handle(IMAGE_BUTTON_DOWN));
+        return false;
+    }
+
+    void record_name(std::int64_t key, const std::u16string& name) override {
+        pref_group(u"File Names");
+        pref_write_string(str_decimal(key).c_str(), name.c_str());
+    }
+};
+
+// Failures in requesters; progress in the status bar and the title, from L as it is when the
+// frame is handed over.
+class window_report final : public render_report {
+public:
+    explicit window_report(std::int64_t total) : total_(total) {}
+
+    void failed(const char16_t* title, const std::u16string& text, const char*) override {
+        request_message(title, text.c_str(), MESSAGE_OK);
+        button_up();
+    }
+
+    // Told from the saver's threads, which have no string workspace of their own. Nothing when
+    // L is no longer valid, which ends the render after this frame.
+    frame_named handed_over(std::int32_t frame, const std::u16string&) override {
+        const std::int64_t layers = gadget_number(GADGET_LAYERS);
+        if (layers < 1) return {};
+        const std::int32_t percent = job_progress(total_, layers, frame);
+        return [percent] {
+            statusbar_set_progress(STATUS_BAR, 1, percent);
+            std::u16string title = std::u16string(WINDOW_TITLE) + u" - ";
+            for (const char digit : std::to_string(percent))
+                title += static_cast<char16_t>(digit);
+            window_set_title(MAIN_WINDOW, (title + u"%").c_str());
+        };
+    }
+
+private:
+    std::int64_t total_;
+};
+
+// The job file's size as a canvas side: 0 (no canvas) when it is none.
+std::int32_t canvas_side(const std::u16string& text) {
+    const std::int64_t side = str_to_int(text.c_str());
+    return side >= 1 && side <= std::numeric_limits<std::int32_t>::max()
+               ? static_cast<std::int32_t>(side)
+               : 0;
 }
 
-std::int32_t open_job(void* state, render_totals* totals) {
+// The render from the job file's count and resolution, which the input scan wrote, over the
+// folder as it is listed now.
+void render_from_job_file(const std::u16string& folder, const folder_scan& listing) {
+    pref_group(u"Image Count");
+    const std::u16string total = read_pref(u"Total Images");
+    pref_group(u"Resolution");
+    const std::int32_t width = canvas_side(read_pref(u"Width"));
+    const std::int32_t height = canvas_side(read_pref(u"Height"));
+    const std::int64_t count = str_to_int(total.c_str());
+    folder_source source(folder, listing);
+    png_sink sink(gadget_text(GADGET_OUTPUT_FOLDER), str_len(total.c_str()), {});
+    window_fields fields;
+    live_control control(fields, source, sink, count);
+    window_report report(count);
+    render_run({&source, &sink, &control, &report, width, height}, stack_blend, work_cursor());
+}
+
+// A render that ended by failure or cancel has left the button up: only one that ran to its end
+// finds it down and announces completion.
+void run_window_job() {
+    const std::u16string folder = gadget_text(GADGET_INPUT_FOLDER);
+    const folder_scan listing = scan_folder(folder, false);
     if (!pref_open(JOB_FILE_NAME)) {
         pref_close();
-        fail(state, JOB_TITLE_ERROR, u"Unable to open a temporary file.", "");
-        return 0;
+        request_message(JOB_TITLE_ERROR, u"Unable to open a temporary file.", MESSAGE_OK);
+        button_up();
+        return;
     }
-    auto* texts = static_cast<window_job*>(state);
-    pref_group(u"Image Count");
-    texts->total = read_pref(u"Total Images");
-    pref_group(u"Resolution");
-    texts->width = read_pref(u"Width");
-    texts->height = read_pref(u"Height");
-    *totals = {texts->total.c_str(), texts->width.c_str(), texts->height.c_str()};
-    return 1;
-}
-
-void record_name(void*, std::int64_t key, const char16_t* name) {
-    const std::int32_t at = ws_position();
-    str_from_int(key, at);
-    ws_finish();
-    pref_group(u"File Names");
-    pref_write_string(ws_text(at), name);
-    ws_restore(at);
-}
-
-void close_job(void*) {
+    render_from_job_file(folder, listing);
     pref_close();
-}
-
-void every_frame(void*, std::int32_t* first, std::int32_t* last) {
-    *first = 1;
-    *last = std::numeric_limits<std::int32_t>::max();
-}
-
-const char16_t* input_folder(void*, std::int32_t at) {
-    return gadget_get_text(GADGET_INPUT_FOLDER, at);
-}
-
-const char16_t* output_folder(void*, std::int32_t at) {
-    return gadget_get_text(GADGET_OUTPUT_FOLDER, at);
-}
-
-std::int64_t gadget_number(obj_number gadget) {
-    const std::int32_t at = ws_position();
-    gadget_get_text(gadget, at);
-    const std::int64_t value = str_to_int(ws_text(at));
-    ws_restore(at);
-    return value;
-}
-
-std::int64_t layers_per_frame(void*) {
-    return gadget_number(GADGET_LAYERS);
-}
-std::int64_t alpha_levels(void*) {
-    return gadget_number(GADGET_ALPHA);
-}
-std::int32_t reverse(void*) {
-    return gadget_get_state(GADGET_REVERSE) != 0;
-}
-std::int32_t cancel_requested(void*) {
-    return gadget_get_state(GADGET_START) == 0;
-}
-
-std::int32_t confirm_cancel(void*) {
-    if (request_message(u"Quit?", u"Are you sure you want to quit?.", MESSAGE_YES_NO) ==
-        ANSWER_YES) {
-        gadget_set_attribute(GADGET_START, ATTRIBUTE_IMAGE, image_handle(IMAGE_BUTTON_UP));
-        return 1;
-    }
-    gadget_set_state(GADGET_START, 1);
-    gadget_set_attribute(GADGET_START, ATTRIBUTE_PRESSED_IMAGE, image_handle(IMAGE_BUTTON_DOWN));
-    return 0;
-}
-
-// Told from the saver's threads, which have no string workspace of their own.
-void frame_saved(void*, std::int32_t, std::int32_t percent, const char16_t*) {
-    statusbar_set_progress(STATUS_BAR, 1, percent);
-    std::u16string title = std::u16string(WINDOW_TITLE) + u" - ";
-    for (const char digit : std::to_string(percent))
-        title += static_cast<char16_t>(digit);
-    window_set_title(MAIN_WINDOW, (title + u"%").c_str());
-}
-
-// A job that ended by failure or cancel has left the button up: only a job that ran to its end
-// finds it down and announces completion.
-void job_end(void*, std::int32_t) {
     if (gadget_get_state(GADGET_START) != 1) return;
     button_up();
     request_message(u"Korvel", u"Motion blur render completed!.", MESSAGE_OK);
-}
-
-const render_host_ops window_host_ops = {
-    .open_job = open_job,
-    .record_name = record_name,
-    .close_job = close_job,
-    .frame_range = every_frame,
-    .input_folder = input_folder,
-    .output_folder = output_folder,
-    .layers_per_frame = layers_per_frame,
-    .alpha_levels = alpha_levels,
-    .reverse = reverse,
-    .cancel_requested = cancel_requested,
-    .confirm_cancel = confirm_cancel,
-    .fail = fail,
-    .frame_saved = frame_saved,
-    .job_end = job_end,
-    .media = nullptr, // folders only
-};
-
-void run_window_job() {
-    window_job texts;
-    const render_host host{&window_host_ops, &texts};
-    render_job_run(&host);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #include "window/startup.h"
 
 #include "engine/engine_runtime.h"
-#include "engine/render_job.h"
+#include "engine/render_run.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "runtime/files.h"
@@ -66,7 +66,7 @@ void run_finalisers() {
     prefs_end();
     gadgets_end();
     windows_end();
-    render_job_abandon();
+    render_abandon();
     files_end();
     if (program.render_flag.load() == 0) images_end();
 }

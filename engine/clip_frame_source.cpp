@@ -1,0 +1,101 @@
+// A clip's frames in the order the plan takes them.
+#include "engine/clip_frame_source.h"
+
+#include "engine/render_stats.h"
+#include "image/load_problem.h"
+#include "runtime/strings.h"
+
+#include <cstring>
+
+namespace korvel {
+
+std::unique_ptr<clip_frame_source> clip_frame_source::open(const std::u16string& path,
+                                                           std::int32_t threads) {
+    clip_facts clip;
+    clip_reader* reader = clip_reader_open(path.c_str(), threads, &clip);
+    if (!reader) return nullptr;
+    source_facts facts;
+    facts.inputs = clip.frames;
+    facts.width = clip.width;
+    facts.height = clip.height;
+    facts.rate_num = clip.rate_num;
+    facts.rate_den = clip.rate_den;
+    return std::unique_ptr<clip_frame_source>(new clip_frame_source(path, reader, facts));
+}
+
+clip_frame_source::clip_frame_source(std::u16string path, clip_reader* reader,
+                                     const source_facts& facts)
+    : path_(std::move(path)), reader_(reader), facts_(facts) {}
+
+clip_frame_source::~clip_frame_source() {
+    stop_reading_ahead();
+    clip_reader_close(reader_);
+}
+
+void clip_frame_source::expect(const work_cursor& coming, const read_ahead_budget&) {
+    coming_ = coming;
+}
+
+void clip_frame_source::stop_reading_ahead() {
+    drop_before(NO_LOAD);
+}
+
+std::u16string clip_frame_source::describe(std::int64_t input) const {
+    return path_ + u", frame " + str_decimal(input + 1);
+}
+
+// The job takes its loads in the plan's order: the expected loads move past this one.
+void clip_frame_source::pass_load_of(std::int64_t input) {
+    work_step step{};
+    while (coming_.next(&step))
+        if (is_load(step) && step.input == input) return;
+}
+
+void clip_frame_source::drop_before(std::int64_t input) {
+    while (!kept_.empty() && kept_.begin()->first < input) {
+        bitmap_delete(kept_.begin()->second);
+        kept_.erase(kept_.begin());
+    }
+}
+
+// A frame that the plan may load again stays, and a copy is handed out.
+image_handle_t clip_frame_source::hand_out(std::int64_t input, image_handle_t frame) {
+    if (!coming_.may_load_again(input)) return frame;
+    kept_.emplace(input, frame);
+    const bitmap* held = bitmap_get(frame);
+    const image_handle_t copy = bitmap_create(held->width, held->height, held->depth);
+    if (const bitmap* made = bitmap_get(copy))
+        std::memcpy(made->pixels, held->pixels,
+                    static_cast<std::size_t>(held->stride) *
+                        static_cast<std::size_t>(held->height));
+    else
+        load_problem_note("out of memory");
+    return copy;
+}
+
+image_handle_t clip_frame_source::take(std::int64_t input) {
+    pass_load_of(input);
+    const std::int64_t keep_from = std::min(coming_.lowest_load_ahead(), input);
+    drop_before(keep_from);
+    load_problem_clear();
+    stage_timer timer(render_stage::decode);
+    while (decoded_ <= input) {
+        const image_handle_t frame = clip_reader_next(reader_);
+        if (!frame) return 0;
+        if (decoded_++ == input) return hand_out(input, frame);
+        if (decoded_ - 1 >= keep_from)
+            kept_.emplace(decoded_ - 1, frame);
+        else
+            bitmap_delete(frame);
+    }
+    const auto found = kept_.find(input);
+    if (found == kept_.end()) {
+        load_problem_note("taken already");
+        return 0;
+    }
+    const image_handle_t frame = found->second;
+    kept_.erase(found);
+    return hand_out(input, frame);
+}
+
+} // namespace korvel

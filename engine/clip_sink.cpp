@@ -1,0 +1,47 @@
+// A clip as the frames' place.
+#include "engine/clip_sink.h"
+
+#include "engine/frame_file.h"
+#include "engine/stale_parts.h"
+#include "runtime/error_text.h"
+
+#include <cerrno>
+
+namespace korvel {
+
+std::unique_ptr<clip_sink> clip_sink::open(std::u16string path, const clip_settings& settings,
+                                           std::string* problem) {
+    stale_parts_remove(path.c_str());
+    std::u16string part = frame_part_name(path.c_str());
+    const char* cause = "";
+    writer_ptr writer(
+        clip_writer_open(part.c_str(), clip_format_for(path.c_str()), settings, &cause),
+        clip_writer_close);
+    if (!writer) {
+        *problem = cause;
+        return nullptr;
+    }
+    return std::unique_ptr<clip_sink>(
+        new clip_sink(std::move(path), std::move(part), std::move(writer)));
+}
+
+clip_sink::clip_sink(std::u16string path, std::u16string part, writer_ptr writer)
+    : path_(std::move(path)), part_(std::move(part)), writer_(std::move(writer)) {}
+
+bool clip_sink::write(image_handle_t canvas, const std::u16string&, std::string* problem) {
+    if (clip_writer_add(writer_.get(), canvas)) return true;
+    *problem = clip_writer_problem(writer_.get());
+    return false;
+}
+
+bool clip_sink::finish(std::string* problem) {
+    if (!clip_writer_finish(writer_.get())) {
+        *problem = clip_writer_problem(writer_.get());
+        return false;
+    }
+    if (frame_part_commit(part_.c_str(), path_.c_str())) return true;
+    *problem = error_text(errno);
+    return false;
+}
+
+} // namespace korvel

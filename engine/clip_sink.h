@@ -1,0 +1,37 @@
+// Output frames appended to one clip, written under a temporary name like a frame and given the
+// clip's name once complete; a render that ends early leaves no clip.
+#pragma once
+
+#include "engine/frame_sink.h"
+#include "image/clip_writer.h"
+
+#include <memory>
+
+namespace korvel {
+
+class clip_sink final : public frame_sink {
+public:
+    // Creates the clip's temporary file and opens its encoder; null with problem set when it
+    // cannot.
+    static std::unique_ptr<clip_sink> open(std::u16string path, const clip_settings& settings,
+                                           std::string* problem);
+
+    std::u16string frame_path(std::int32_t) const override { return path_; }
+    bool saved_already(std::int32_t) const override { return false; }
+    bool takes_frames_side_by_side() const override { return false; }
+    std::u16string part_name(const std::u16string&) const override { return {}; }
+    bool write(image_handle_t canvas, const std::u16string&, std::string* problem) override;
+    bool commit(const std::u16string&, const std::u16string&) override { return true; }
+    void give_up(const std::u16string&) override {}
+    bool finish(std::string* problem) override;
+
+private:
+    using writer_ptr = std::unique_ptr<clip_writer, void (*)(clip_writer*)>;
+    clip_sink(std::u16string path, std::u16string part, writer_ptr writer);
+
+    std::u16string path_;
+    std::u16string part_;
+    writer_ptr writer_;
+};
+
+} // namespace korvel

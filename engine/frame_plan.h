@@ -1,0 +1,30 @@
+// A plan: the output frames of a render as recipes, fixed once made. Plans of different kinds
+// (windows counted in inputs, exposures measured in time) share this view, so the job that runs
+// them and the read-ahead that follows them never ask which kind they have.
+#pragma once
+
+#include "engine/frame_recipe.h"
+
+#include <cstdint>
+
+namespace korvel {
+
+struct blend_rule;
+
+class frame_plan {
+public:
+    virtual ~frame_plan() = default;
+
+    // The recipes, numbered from 0 in the order the job makes them.
+    virtual std::int64_t size() const = 0;
+    // Recipe k (0 <= k < size()).
+    virtual void recipe(std::int64_t k, frame_recipe* out) const = 0;
+
+    // How the recipes' layers are blended: a stack by opacities, or a mean by weights.
+    virtual const blend_rule& rule() const = 0;
+    // The most layers of any recipe and the largest amount: what a mean's sums must hold.
+    virtual std::int64_t most_layers() const = 0;
+    virtual std::int32_t largest_amount() const = 0;
+};
+
+} // namespace korvel

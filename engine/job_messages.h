@@ -1,0 +1,20 @@
+// The messages that end a render, as the user sees them.
+#pragma once
+
+namespace korvel {
+
+inline constexpr char16_t JOB_TITLE_ERROR[] = u"Error!";
+inline constexpr char16_t JOB_LAYERS_INVALID[] =
+    u"Layers per Frame must be a whole number of at least 1.";
+inline constexpr char16_t JOB_LAYERS_TOO_MANY[] =
+    u"Layers per Frame is larger than the number of images.";
+inline constexpr char16_t JOB_NO_RESOLUTION[] =
+    u"Unable to get the resolution from a ''*.png'' file.";
+inline constexpr char16_t JOB_TITLE_LOAD_ERROR[] = u"Error Loading Image!";
+inline constexpr char16_t JOB_UNABLE_TO_LOAD[] = u"Unable to load, ";
+inline constexpr char16_t JOB_UNABLE_TO_SAVE[] = u"Unable to save, ";
+// Weighted means only.
+inline constexpr char16_t JOB_WEIGHTS_NOT_PER_LAYER[] = u"There must be one weight per layer.";
+inline constexpr char16_t JOB_NO_MEMORY_FOR_MEAN[] = u"Unable to hold the sums of a weighted mean";
+
+} // namespace korvel
