@@ -6,7 +6,9 @@
 #include "bench/ratio_reporter.h"
 #include "engine/decode_cache.h"
 #include "engine/engine_limits.h"
+#include "engine/frame_blender.h"
 #include "engine/frame_file.h"
+#include "engine/stride_plan.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/png_codec.h"
@@ -123,9 +125,13 @@ void load_in_turn(Seen seen) {
 template <typename Seen>
 std::int64_t take_ahead(Seen seen) {
     decode_cache cache(engine_shape_for(width, height).read_ahead);
-    load_plan plan;
-    plan.current = layers().paths();
-    cache.plan(plan);
+    const auto paths = std::make_shared<name_list>(layers().paths());
+    const auto count = static_cast<std::int64_t>(paths->size());
+    std::vector<std::int32_t> opacities(paths->size(), 255);
+    cache.plan(
+        coming_loads(u"", paths,
+                     work_cursor(std::make_shared<stride_plan>(
+                         stride_shape{0, count, count, false, 1, 1}, opacities, stack_blend))));
     for (std::size_t i = 0; i < layers().paths().size(); ++i) {
         const std::u16string& path = layers().paths()[i];
         std::int32_t depth = 0;

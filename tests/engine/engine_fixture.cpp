@@ -2,7 +2,11 @@
 #include "tests/engine/engine_fixture.h"
 
 #include "engine/engine_runtime.h"
-#include "engine/render_job.h"
+#include "engine/folder_source.h"
+#include "engine/frame_blender.h"
+#include "engine/png_sink.h"
+#include "engine/render_run.h"
+#include "engine/stride_plan.h"
 #include "image/bitmap.h"
 #include "runtime/utf.h"
 
@@ -15,10 +19,6 @@
 namespace korvel::test {
 
 namespace {
-
-test_host& of(void* host) {
-    return *static_cast<test_host*>(host);
-}
 
 image_handle_t next_handle() {
     const image_handle_t probe = bitmap_create(1, 1, 24);
@@ -33,69 +33,72 @@ int live_bitmaps_since(image_handle_t first) {
     return count;
 }
 
-const render_host_ops test_ops = {
-    .open_job = [](void* host, render_totals* totals) -> std::int32_t {
-        *totals = {of(host).total.c_str(), of(host).width.c_str(), of(host).height.c_str()};
-        return 1;
-    },
-    .record_name = [](void*, std::int64_t, const char16_t*) {},
-    .close_job = [](void*) {},
-    .frame_range =
-        [](void* host, std::int32_t* first, std::int32_t* last) {
-            *first = of(host).first_frame;
-            *last = of(host).last_frame;
-        },
-    .input_folder = [](void* host,
-                       std::int32_t at) { return utf16_from_utf8_at(of(host).input_folder, at); },
-    .output_folder = [](void* host,
-                        std::int32_t at) { return utf16_from_utf8_at(of(host).output_folder, at); },
-    .layers_per_frame = [](void* host) { return of(host).layers; },
-    .alpha_levels = [](void* host) { return of(host).alpha_levels; },
-    .reverse = [](void* host) -> std::int32_t { return of(host).reverse; },
-    .cancel_requested = [](void* host) -> std::int32_t {
-        test_host& h = of(host);
-        h.peak_bitmaps = std::max(h.peak_bitmaps, live_bitmaps_since(h.first_handle));
-        return h.cancel_at && h.cancel_at(++h.cancel_checks);
-    },
-    .confirm_cancel = [](void*) -> std::int32_t { return 1; },
-    .fail = [](void* host, const char16_t* title, const char16_t* text,
-               const char*) { of(host).failures.emplace_back(title, text); },
-    .frame_saved =
-        [](void* host, std::int32_t, std::int32_t, const char16_t* path) {
-            test_host& h = of(host);
-            const std::string name = utf8_from_utf16(path);
-            std::lock_guard guard(h.told_lock);
-            h.told_saved.push_back(name.substr(name.rfind('/') + 1));
-            h.told_before_on_disk += path_exists(name) ? 0 : 1;
-        },
-    .job_end =
-        [](void* host, std::int32_t completed) {
-            test_host& h = of(host);
-            ++h.job_ends;
-            h.completed = completed;
-            h.left_at_end = folder_names(h.output_root);
-            h.bitmaps_left = live_bitmaps_since(h.first_handle);
-        },
-    .media = nullptr,
+class never_stop final : public render_control {
+    control_verdict before_step(work_cursor*, job_failure*) override {
+        return control_verdict::go_on;
+    }
 };
 
 } // namespace
 
-test_host::test_host(const scratch_folder& in, const scratch_folder& out, int count,
-                     int frame_width, int frame_height)
-    : input_folder(in.root() + "/"), output_root(out.root()), output_folder(output_root + "/"),
-      total(utf16_from_utf8(std::to_string(count))),
-      width(utf16_from_utf8(std::to_string(frame_width))),
-      height(utf16_from_utf8(std::to_string(frame_height))) {}
+test_host::test_host(const scratch_folder& in, const scratch_folder& out, int count, int width,
+                     int height)
+    : output_root_(out.root()), count_(count), width_(width), height_(height) {
+    fields.input_folder = in.root() + "/";
+    fields.output_folder = output_root_ + "/";
+}
 
-void test_host::run(int threads) {
+std::u16string test_host::input_folder() {
+    outcome.peak_bitmaps = std::max(outcome.peak_bitmaps, live_bitmaps_since(first_handle_));
+    if (fields.before_layer) fields.before_layer(++layers_read_);
+    return utf16_from_utf8(fields.input_folder);
+}
+
+std::u16string test_host::output_folder() {
+    return utf16_from_utf8(fields.output_folder);
+}
+
+void test_host::failed(const char16_t* title, const std::u16string& text, const char*) {
+    outcome.failures.emplace_back(title, text);
+}
+
+frame_named test_host::handed_over(std::int32_t, const std::u16string& path) {
+    return [this, name = utf8_from_utf16(path.c_str())] {
+        std::lock_guard guard(outcome.told_lock);
+        outcome.told_saved.push_back(name.substr(name.rfind('/') + 1));
+        outcome.told_before_on_disk += path_exists(name) ? 0 : 1;
+    };
+}
+
+void test_host::render(int threads, const std::shared_ptr<const frame_plan>& plan) {
     engine_runtime_start();
     tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
                               static_cast<std::size_t>(threads));
-    first_handle = next_handle();
-    const render_host runner{&test_ops, this};
-    tbb::task_arena(threads).execute([&runner] { render_job_run(&runner); });
-    EXPECT_EQ(job_ends, 1);
+    first_handle_ = next_handle();
+    const std::u16string in = utf16_from_utf8(fields.input_folder);
+    folder_source source(in, scan_folder(in, false));
+    png_sink sink(output_folder(), frame_digits(count_), {});
+    live_control live(*this, source, sink, count_);
+    never_stop planned;
+    render_control* control = plan ? static_cast<render_control*>(&planned) : &live;
+    const render_parts parts{&source, &sink, control, this, width_, height_};
+    render_end end = render_end::failed;
+    tbb::task_arena(threads).execute(
+        [&] { end = render_run(parts, plan ? plan->rule() : stack_blend, work_cursor(plan)); });
+    outcome.completed = end == render_end::completed;
+    outcome.left_at_end = folder_names(output_root_);
+    outcome.bitmaps_left = live_bitmaps_since(first_handle_);
+}
+
+void test_host::run(int threads) {
+    render(threads, nullptr);
+}
+
+void test_host::run_planned(int threads, const blur_settings& blur, const frame_span& span) {
+    const char16_t* problem = u"";
+    const auto plan = plan_windows(blur, count_, span, nullptr, &problem);
+    ASSERT_TRUE(plan);
+    render(threads, plan);
 }
 
 } // namespace korvel::test

@@ -1,6 +1,7 @@
 // The saver when a frame cannot take its name: the frames before it keep theirs, and frames
 // already written behind it leave no temporary file and are never told saved.
 #include "engine/frame_saver.h"
+#include "engine/png_sink.h"
 #include "runtime/utf.h"
 #include "tests/support/scratch_folder.h"
 
@@ -33,7 +34,8 @@ TEST(frame_saver, frames_written_behind_one_that_cannot_be_named_are_removed_unn
     std::mutex told_lock;
     std::vector<int> told;
     {
-        frame_saver saver(3);
+        png_sink sink(utf16_from_utf8(out.root() + "/"), 1, {});
+        frame_saver saver(&sink, 3);
         const int sides[] = {8, 1500, 8, 8};
         for (int i = 0; i < 4; ++i) {
             const std::u16string path = utf16_from_utf8(out.path(std::to_string(i + 1) + ".png"));

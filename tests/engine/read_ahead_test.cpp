@@ -4,6 +4,8 @@
 // layer decoded ahead is handed over only while its file is the one decoded.
 #include "engine/decode_cache.h"
 #include "engine/engine_runtime.h"
+#include "engine/frame_blender.h"
+#include "engine/stride_plan.h"
 #include "engine/work_allowance.h"
 #include "runtime/utf.h"
 #include "tests/engine/engine_fixture.h"
@@ -77,11 +79,13 @@ TEST(decode_cache, a_file_replaced_or_rewritten_after_decoding_ahead_is_left_for
     for (const bool in_place : {false, true}) {
         const scratch_folder in;
         write_frames(in.root(), 2, 8, 6, true);
-        load_plan both;
-        both.folder = utf16_from_utf8(in.root() + "/");
-        both.current = {u"frame001.png", u"frame002.png"};
+        const std::u16string folder = utf16_from_utf8(in.root() + "/");
+        const auto names = std::make_shared<name_list>(name_list{u"frame001.png", u"frame002.png"});
         decode_cache cache(2);
-        cache.plan(both);
+        cache.plan(coming_loads(folder, names,
+                                work_cursor(std::make_shared<stride_plan>(
+                                    stride_shape{0, 2, 2, false, 1, 1},
+                                    std::vector<std::int32_t>{255, 128}, stack_blend))));
         ASSERT_TRUE(eventually([&] { return cache.counters().decoded == 2; }));
         ASSERT_TRUE(write_png(in.path("new.png"), pattern_image(8, 7, 9, true), true));
         struct stat before {
@@ -95,10 +99,10 @@ TEST(decode_cache, a_file_replaced_or_rewritten_after_decoding_ahead_is_left_for
         ASSERT_EQ(before.st_ino == after.st_ino, in_place);
 
         std::int32_t depth = 0;
-        const image_handle_t unchanged = cache.take(both.folder + both.current[0], &depth);
+        const image_handle_t unchanged = cache.take(folder + (*names)[0], &depth);
         EXPECT_NE(unchanged, 0u);
         bitmap_delete(unchanged);
-        EXPECT_EQ(cache.take(both.folder + both.current[1], &depth), 0u) << in_place;
+        EXPECT_EQ(cache.take(folder + (*names)[1], &depth), 0u) << in_place;
         EXPECT_EQ(cache.counters().stale, 1);
         EXPECT_EQ(cache.counters().entries, 0);
     }

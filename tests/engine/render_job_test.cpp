@@ -1,9 +1,9 @@
-// Whole render jobs through the test host, on one, two and four threads: the output folder ends up
+// Whole renders through the test host, on one, two and four threads: the output folder ends up
 // holding exactly the frames of the chosen range, each the reference composite of its group, in
-// the same bytes whatever the thread count. Inputs changed while a job runs take effect at their
-// next reading, as the window's edits do; a job that cannot go on tells why once, in the user's
-// words, after the frames before are whole, and leaves nothing else.
-#include "engine/render_job.h"
+// the same bytes whatever the thread count. Fields changed while the window's render runs take
+// effect at their next reading; a render that cannot go on tells why once, in the user's words,
+// after the frames before are whole, and leaves nothing else.
+#include "engine/job_messages.h"
 #include "runtime/utf.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/reference_blur.h"
@@ -32,6 +32,7 @@ struct job_row {
     bool reverse;
     std::int32_t first, last;
     // Done before each run to the host or its folders; gives the path a failure names, if any.
+    // Rows with a range run as korvel-render plans them, the others as the window does.
     std::string (*edit)(test_host& host) = nullptr;
     std::vector<recipe> frames = {}; // when edited: the frames the job leaves, from frame 1
     const char16_t* title = nullptr; // of the failure that ends the job
@@ -49,15 +50,14 @@ std::string frame_name(int frame, int total) {
 std::string input_path(const test_host& host, int index) {
     char name[32];
     std::snprintf(name, sizeof name, "frame%03d.png", index + 1);
-    return host.input_folder + name;
+    return host.fields.input_folder + name;
 }
 
-// L is read anew for every layer, and past the end of the folder its last entry repeats. With
-// L = 4 a frame takes nine cancel checks: check 15 follows frame 2's second layer.
+// L is read anew for every layer, and past the end of the folder its last entry repeats: lowered
+// as frame 2's second layer is loaded, it ends that frame after it.
 std::string lower_inside_frame(test_host& host) {
-    host.cancel_at = [&host](int check) {
-        if (check == 15) host.layers = 2;
-        return false;
+    host.fields.before_layer = [&host](int layer) {
+        if (layer == 6) host.fields.layers = 2;
     };
     return {};
 }
@@ -67,8 +67,8 @@ const std::vector<recipe> lowered_inside = {{{0, 1, 2, 3}, 4}, {{4, 5}, 4},   {{
 // With four threads, frames 4 to 6 are handed over before the third is known to fail: they must
 // not appear either.
 std::string block_third_frame(test_host& host) {
-    std::filesystem::create_directory(host.output_folder + frame_name(3, 12));
-    return host.output_folder + frame_name(3, 12);
+    std::filesystem::create_directory(host.fields.output_folder + frame_name(3, 12));
+    return host.fields.output_folder + frame_name(3, 12);
 }
 
 std::string spoil_seventh_input(test_host& host) {
@@ -140,19 +140,25 @@ void check_run(const job_row& row, int threads, const scratch_folder& in,
                std::vector<std::string>& first_bytes) {
     const scratch_folder out;
     test_host host(in, out, row.count, row.width, row.height);
-    host.layers = row.layers;
-    host.alpha_levels = row.alpha_levels;
-    host.reverse = row.reverse;
-    host.first_frame = row.first;
-    host.last_frame = row.last;
+    host.fields.layers = row.layers;
+    host.fields.alpha_levels = row.alpha_levels;
+    host.fields.reverse = row.reverse;
     const std::string subject = row.edit ? row.edit(host) : "";
-    host.run(threads);
+    blur_settings blur;
+    blur.layers = row.layers;
+    blur.alpha = row.alpha_levels;
+    blur.reverse = row.reverse;
+    if (row.first > 1 || row.last != END)
+        host.run_planned(threads, blur, {row.first, row.last});
+    else
+        host.run(threads);
+    const test_outcome& told = host.outcome;
 
-    EXPECT_EQ(host.completed, row.completed);
-    ASSERT_EQ(host.failures.size(), row.title ? 1u : 0u);
+    EXPECT_EQ(told.completed, row.completed != 0);
+    ASSERT_EQ(told.failures.size(), row.title ? 1u : 0u);
     if (row.title) {
-        EXPECT_EQ(host.failures[0].first, row.title);
-        EXPECT_EQ(host.failures[0].second, row.message + utf16_from_utf8(subject));
+        EXPECT_EQ(told.failures[0].first, row.title);
+        EXPECT_EQ(told.failures[0].second, row.message + utf16_from_utf8(subject));
     }
     const std::vector<recipe> frames = groups_of(row);
     std::vector<std::string> names, bytes;
@@ -163,13 +169,13 @@ void check_run(const job_row& row, int threads, const scratch_folder& in,
                     read_png_rgba(out.path(names.back())) == expected_frame(row, frames[i]))
             << names.back();
     }
-    EXPECT_EQ(host.told_saved, names) << "frames told saved out of order or not at all";
-    EXPECT_EQ(host.told_before_on_disk, 0) << "progress told before the frame was on disk";
+    EXPECT_EQ(told.told_saved, names) << "frames told saved out of order or not at all";
+    EXPECT_EQ(told.told_before_on_disk, 0) << "progress told before the frame was on disk";
     if (row.message == JOB_UNABLE_TO_SAVE) names.push_back(frame_name(3, row.count));
-    EXPECT_EQ(host.left_at_end, names) << "the job ended before its frames were whole";
+    EXPECT_EQ(told.left_at_end, names) << "the render ended before its frames were whole";
     EXPECT_EQ(folder_names(out.root()), names);
-    EXPECT_LE(host.peak_bitmaps, 2 + 2 * threads) << "peak";
-    EXPECT_LE(host.bitmaps_left, row.completed ? 0 : 1)
+    EXPECT_LE(told.peak_bitmaps, 2 + 2 * threads) << "peak";
+    EXPECT_LE(told.bitmaps_left, row.completed ? 0 : 1)
         << "bitmaps left: only a canvas may wait in its slot";
     if (threads == 1) first_bytes = bytes;
     EXPECT_TRUE(bytes == first_bytes) << "other bytes than on one thread";
