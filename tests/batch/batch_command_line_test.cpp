@@ -1,9 +1,10 @@
 // korvel-render's command line. Each spelling of its options makes exactly the frames of the
-// chosen range, numbered and named as in a full run, each the reference composite of its group,
-// and reports one line per frame into a pipe (nothing when quiet, stage times with --stats), or on
-// a terminal a bar redrawn in place, never as wide as the terminal (a wrapped line cannot be
-// redrawn). A mistake is one line naming it, with status 2 and nothing rendered: numbers are read
-// as the window reads its fields, and refused where it would cut or wrap them.
+// chosen range, numbered and named as in a full run, each the reference composite of its group
+// (with --format rgb in RGB files, laid over the background), and reports one line per frame into a
+// pipe (nothing when quiet, stage times with --stats), or on a terminal a bar redrawn in place,
+// never as wide as the terminal (a wrapped line cannot be redrawn). A mistake is one line naming
+// it, with status 2 and nothing rendered: numbers are read as the window reads its fields, and
+// refused where it would cut or wrap them.
 #include "batch/batch_render.h"
 #include "tests/batch/render_process.h"
 #include "tests/support/reference_blur.h"
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <limits>
 #include <regex>
+#include <utility>
 
 namespace korvel::test {
 namespace {
@@ -47,8 +49,11 @@ struct command_row {
     bool reverse = false;
     std::int32_t first = 1, last = END;
     unsigned short terminal_columns = 0; // standard error on a terminal this wide, unless 0
+    std::int32_t rgb_over = -1;          // --format rgb's background, or -1 for RGBA files
 };
 
+const std::vector<std::string> AS_RGB = {"--format", "rgb", "--background", "#FF8000",
+                                         "-l3",      "IN",  "OUT"};
 const char* const BEYOND = "korvel-render: no frame to render: the sequence has 33 frames\n";
 const char* const STATS = "decode [0-9]+\\.[0-9]{2} s, composite [0-9]+\\.[0-9]{2} s, encode "
                           "[0-9]+\\.[0-9]{2} s \\(summed over threads\\)\n";
@@ -70,6 +75,7 @@ const command_row command_rows[] = {
     {{"--quiet", "--stats", "-l", "40", "IN", "OUT"}, STATS, 40},
     {{"-l", "25", "IN", "OUT"}, BAR_80, 25, 255, false, 1, END, 80},
     {{"-l", "25", "IN", "OUT"}, BAR_40, 25, 255, false, 1, END, 40},
+    {AS_RGB, nullptr, 3, 255, false, 1, END, 0, 0xFF8000},
     {{}, "expected INPUT and OUTPUT"},
     {{"IN", "OUT", "more"}, "unexpected argument 'more'"},
     {{"--count", "-l", "3"}, "expected INPUT"},
@@ -114,6 +120,14 @@ rgba_image expected_frame(const command_row& row, std::int32_t frame) {
             static_cast<int>((frame - 1) * row.layers + (row.reverse ? row.layers - 1 - i : i));
         draw_layer(canvas, input(place), place > 0, opacities[i]);
     }
+    for (std::size_t i = 0; row.rgb_over >= 0 && i < canvas.rgba.size(); i += 4) {
+        const int alpha = std::exchange(canvas.rgba[i + 3], 255);
+        for (int c = 0; c < 3; ++c) { // rounded to nearest
+            const int under = row.rgb_over >> (16 - 8 * c) & 255;
+            canvas.rgba[i + c] =
+                std::uint8_t((canvas.rgba[i + c] * alpha + under * (255 - alpha) + 127) / 255);
+        }
+    }
     return canvas;
 }
 
@@ -143,6 +157,7 @@ TEST(BatchCommandLine, MakesTheFramesOfTheRangeSpelledOrSaysInOneLineWhatIsWrong
             std::snprintf(name, sizeof name, "%03d.png", frame);
             names.push_back(name);
             EXPECT_TRUE(read_png_rgba(out.path(name)) == expected_frame(row, frame)) << name;
+            EXPECT_EQ(read_png(out.path(name)).colour_type, row.rgb_over < 0 ? 6 : 2) << name;
             std::remove(out.path(name).c_str());
             lines += "frame " + std::to_string(frame) + " rendered: " + out.path(name) + " (" +
                      std::to_string(names.size()) + "/" + std::to_string(last - row.first + 1) +
