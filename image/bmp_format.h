@@ -10,13 +10,20 @@ namespace korvel {
 inline constexpr std::uint32_t BMP_FILE_HEADER_SIZE = 14;
 inline constexpr std::uint32_t BMP_FILE_DATA_OFFSET = 10;
 
-// Info header sizes this system reads: the plain one, the two that add colour masks, and the
-// larger ones that add colour space data after the masks.
+// Info header sizes this system reads: the old core one (16-bit sizes, 3-byte palette entries),
+// the plain one, the two that add colour masks, and the larger ones that add colour space data
+// after the masks.
+inline constexpr std::uint32_t BMP_CORE_SIZE = 12;
 inline constexpr std::uint32_t BMP_INFO_SIZE = 40;
 inline constexpr std::uint32_t BMP_INFO_RGB_MASKS_SIZE = 52;
 inline constexpr std::uint32_t BMP_INFO_RGBA_MASKS_SIZE = 56;
 inline constexpr std::uint32_t BMP_INFO_V4_SIZE = 108;
 inline constexpr std::uint32_t BMP_INFO_V5_SIZE = 124;
+
+// Field offsets within the core header, whose rows are always stored bottom-up.
+inline constexpr std::uint32_t BMP_CORE_WIDTH = 4;
+inline constexpr std::uint32_t BMP_CORE_HEIGHT = 6;
+inline constexpr std::uint32_t BMP_CORE_BIT_COUNT = 10;
 
 // Field offsets within the info header.
 inline constexpr std::uint32_t BMP_INFO_WIDTH = 4;
@@ -29,6 +36,8 @@ inline constexpr std::uint32_t BMP_INFO_COLOURS_USED = 32;
 inline constexpr std::uint32_t BMP_INFO_MASKS = 40; // red, green, blue, alpha when present
 
 inline constexpr std::uint32_t BI_RGB = 0;
+inline constexpr std::uint32_t BI_RLE8 = 1;
+inline constexpr std::uint32_t BI_RLE4 = 2;
 inline constexpr std::uint32_t BI_BITFIELDS = 3;
 
 // Icon directory: reserved 0, type 1, entry count; then 16-byte entries of width, height, colour

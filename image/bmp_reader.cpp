@@ -1,9 +1,12 @@
-// Reading BMP data into bitmaps. The whole pixel area is checked against the data before the
-// bitmap is made, so a lying header cannot cause an allocation that the data does not back.
+// Reading BMP data into bitmaps. The whole pixel area of uncompressed data is checked against the
+// data before the bitmap is made, so a lying header cannot cause an allocation that the data does
+// not back; run-length encoded data, which may set a whole picture in a few codes, is held to the
+// pixel budget alone and is refused when its codes run out before the picture ends.
 #include "image/bmp_reader.h"
 
 #include "image/bmp_format.h"
 #include "image/dib_reader.h"
+#include "image/dib_rle.h"
 
 #include <cstring>
 #include <memory>
@@ -50,17 +53,21 @@ bool store_row(const dib_info& info, const std::uint8_t* stored, std::uint8_t* b
     return true;
 }
 
+// Run-length encoded rows come as one byte per pixel, all others as they are stored.
 bool fill_rows(const byte_source& source, const dib_info& info, std::uint64_t pixel_offset,
                bitmap* target) {
-    std::unique_ptr<std::uint8_t[]> stored(new (std::nothrow) std::uint8_t[info.stride]);
+    dib_info handed = info;
+    if (info.rle) handed.bit_count = 8, handed.stride = info.width;
+    rle_rows rle;
+    rle_start(source, info, pixel_offset, &rle);
+    std::unique_ptr<std::uint8_t[]> stored(new (std::nothrow) std::uint8_t[handed.stride]);
     std::unique_ptr<std::uint8_t[]> bgra(new (std::nothrow) std::uint8_t[info.width * 4]);
     if (!stored || !bgra) return false;
     for (std::int32_t row = 0; row < info.height; ++row) {
         std::uint8_t* dest = target->pixels + static_cast<std::size_t>(row) * target->stride;
-        if (!dib_read_row(source, info, pixel_offset, row, stored.get()) ||
-            !store_row(info, stored.get(), bgra.get(), target, dest)) {
-            return false;
-        }
+        const bool read = info.rle ? rle_next_row(&rle, stored.get())
+                                   : dib_read_row(source, info, pixel_offset, row, stored.get());
+        if (!read || !store_row(handed, stored.get(), bgra.get(), target, dest)) return false;
     }
     return true;
 }
@@ -84,8 +91,8 @@ image_handle_t bmp_read(const byte_source& source, bmp_keep keep, std::int32_t* 
     dib_info info;
     if (!dib_read_info(source, BMP_FILE_HEADER_SIZE, &info)) return 0;
     std::uint64_t pixel_offset = read_u32le(file_header + BMP_FILE_DATA_OFFSET);
-    if (pixel_offset < BMP_FILE_HEADER_SIZE + BMP_INFO_SIZE) return 0;
-    if (!dib_rows_present(source, info, pixel_offset)) return 0;
+    if (pixel_offset < BMP_FILE_HEADER_SIZE + info.header_size) return 0;
+    if (info.rle == 0 && !dib_rows_present(source, info, pixel_offset)) return 0;
 
     image_handle_t handle =
         bitmap_create_exact(info.width, info.height, kept_depth(info.bit_count, keep));

@@ -1,4 +1,5 @@
-// The BMP reader: uncompressed (and bit-field) BMP files and BMP data held in memory.
+// The BMP reader: uncompressed, bit-field and run-length encoded BMP files, with the core header
+// or the larger ones, and BMP data held in memory.
 #pragma once
 
 #include "image/bitmap.h"

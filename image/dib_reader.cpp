@@ -6,6 +6,7 @@
 #include "image/bmp_format.h"
 
 #include <bit>
+#include <cstring>
 
 namespace korvel {
 namespace {
@@ -73,16 +74,53 @@ bool read_masks(const byte_source& source, std::uint64_t offset, std::uint32_t h
 
 // The palette of 1- to 8-bit data: as many entries as the header says, or all that the depth can
 // name. Deeper data may carry an unused colour table, which only moves where the rows start.
-bool read_palette(const byte_source& source, std::uint32_t colours_used, dib_info* info) {
+bool read_palette(const byte_source& source, std::uint32_t colours_used, std::uint32_t entry_size,
+                  dib_info* info) {
     std::uint64_t at = info->colours_end;
-    info->colours_end += std::uint64_t{colours_used} * 4;
+    info->colours_end += std::uint64_t{colours_used} * entry_size;
     if (info->bit_count > 8) return true;
     std::uint32_t addressable = 1u << info->bit_count;
     std::uint32_t count = colours_used == 0 ? addressable : colours_used;
     if (count > addressable) return false;
     info->palette_count = static_cast<std::int32_t>(count);
-    info->colours_end = at + std::uint64_t{count} * 4;
-    return source_read(source, at, info->palette, count * 4);
+    info->colours_end = at + std::uint64_t{count} * entry_size;
+    std::uint8_t entries[256 * 4];
+    if (!source_read(source, at, entries, count * entry_size)) return false;
+    for (std::uint32_t i = 0; i < count; ++i)
+        std::memcpy(info->palette + 4 * i, entries + entry_size * i, 3);
+    return true;
+}
+
+// What every header gives alike; false for sizes and depths this system does not read.
+bool start_info(std::uint64_t offset, std::uint32_t header_size, std::int32_t width,
+                std::int32_t height, std::int32_t bits, dib_info* info) {
+    if (!supported_bit_count(bits) || !size_in_range(width, height)) return false;
+    *info = dib_info{};
+    info->header_size = header_size;
+    info->width = width;
+    info->height = height < 0 ? -height : height;
+    info->top_down = height < 0;
+    info->bit_count = bits;
+    info->stride = row_bytes(width, bits);
+    info->colours_end = offset + header_size;
+    return true;
+}
+
+// The core header's sizes are unsigned 16-bit values, and its palette entries 3 bytes each.
+bool read_core_info(const byte_source& source, std::uint64_t offset, dib_info* info) {
+    std::uint8_t header[BMP_CORE_SIZE];
+    if (!source_read(source, offset, header, sizeof header)) return false;
+    std::int32_t bits = read_u16le(header + BMP_CORE_BIT_COUNT);
+    return bits != 16 && bits != 32 &&
+           start_info(offset, BMP_CORE_SIZE, read_u16le(header + BMP_CORE_WIDTH),
+                      read_u16le(header + BMP_CORE_HEIGHT), bits, info) &&
+           read_palette(source, 0, 3, info);
+}
+
+// Run-length encoding exists for 4- and 8-bit rows, stored bottom-up only.
+std::int32_t rle_bits(std::uint32_t compression, std::int32_t bits, std::int32_t height) {
+    bool rle = (compression == BI_RLE4 && bits == 4) || (compression == BI_RLE8 && bits == 8);
+    return rle && height > 0 ? bits : 0;
 }
 
 // The value of the channel under mask, widened or narrowed to 8 bits by repeating its bits.
@@ -139,26 +177,20 @@ void bgr_row(const dib_info& info, const std::uint8_t* stored, std::uint8_t* bgr
 
 bool dib_read_info(const byte_source& source, std::uint64_t offset, dib_info* info) {
     std::uint8_t header[BMP_INFO_SIZE];
-    if (!source_read(source, offset, header, sizeof header)) return false;
+    if (!source_read(source, offset, header, 4)) return false;
     std::uint32_t header_size = read_u32le(header);
-    std::int32_t width = read_i32le(header + BMP_INFO_WIDTH);
+    if (header_size == BMP_CORE_SIZE) return read_core_info(source, offset, info);
+    if (!supported_header_size(header_size) || !source_read(source, offset, header, sizeof header))
+        return false;
     std::int32_t height = read_i32le(header + BMP_INFO_HEIGHT);
     std::int32_t bits = read_u16le(header + BMP_INFO_BIT_COUNT);
     std::uint32_t compression = read_u32le(header + BMP_INFO_COMPRESSION);
-    if (!supported_header_size(header_size) || !supported_bit_count(bits) ||
-        !size_in_range(width, height)) {
-        return false;
-    }
     bool bit_fields = compression == BI_BITFIELDS && (bits == 16 || bits == 32);
-    if (compression != BI_RGB && !bit_fields) return false;
-
-    *info = dib_info{};
-    info->width = width;
-    info->height = height < 0 ? -height : height;
-    info->top_down = height < 0;
-    info->bit_count = bits;
-    info->stride = row_bytes(width, bits);
-    info->colours_end = offset + header_size;
+    std::int32_t rle = rle_bits(compression, bits, height);
+    if ((compression != BI_RGB && !bit_fields && rle == 0) ||
+        !start_info(offset, header_size, read_i32le(header + BMP_INFO_WIDTH), height, bits, info))
+        return false;
+    info->rle = rle;
     if (!source_holds(source, offset, header_size)) return false;
     if (bits == 16 || bits == 32) {
         set_default_masks(info);
@@ -166,7 +198,7 @@ bool dib_read_info(const byte_source& source, std::uint64_t offset, dib_info* in
         info->plain_555 = bits == 16 && info->masks[0] == 0x7C00 && info->masks[1] == 0x03E0 &&
                           info->masks[2] == 0x001F;
     }
-    return read_palette(source, read_u32le(header + BMP_INFO_COLOURS_USED), info);
+    return read_palette(source, read_u32le(header + BMP_INFO_COLOURS_USED), 4, info);
 }
 
 bool dib_rows_present(const byte_source& source, const dib_info& info, std::uint64_t pixel_offset) {

@@ -9,11 +9,13 @@
 namespace korvel {
 
 struct dib_info {
+    std::uint32_t header_size;
     std::int32_t width;
     std::int32_t height; // stored rows
     bool top_down;       // the first stored row is the top of the picture
     std::int32_t bit_count;
-    std::int32_t stride;           // bytes per stored row
+    std::int32_t stride;           // bytes per stored row (uncompressed)
+    std::int32_t rle;              // 4 or 8 when the rows are run-length encoded, else 0
     bool plain_555;                // 16-bit rows of 5-5-5 pixels, the layout 16-bit bitmaps keep
     std::uint32_t masks[4];        // red, green, blue, alpha (0: opaque) for 16 and 32 bits
     std::int32_t palette_count;    // entries that indices may name (1 to 8 bits)
@@ -22,10 +24,12 @@ struct dib_info {
 };
 
 // Reads the info header at offset with its masks and palette. False for a header this system does
-// not read (compressed data, unknown sizes and depths) or that does not lie within the data.
+// not read (compression other than bit fields and run-length encoding at 4 and 8 bits, unknown
+// sizes and depths) or that does not lie within the data.
 bool dib_read_info(const byte_source& source, std::uint64_t offset, dib_info* info);
 
-// True when all the stored rows, starting at pixel_offset, lie within the data.
+// True when all the stored rows of uncompressed data, starting at pixel_offset, lie within the
+// data.
 bool dib_rows_present(const byte_source& source, const dib_info& info, std::uint64_t pixel_offset);
 
 // Reads the stored row that holds bottom-up memory row memory_row into stored (stride bytes).

@@ -92,7 +92,7 @@ bool read_colour_rows(const byte_source& image, const dib_info& info, std::uint8
 // height. 32-bit images carry their own alpha unless every alpha byte is 0.
 image_handle_t icon_from_dib(const byte_source& image, std::int32_t* source_depth) {
     dib_info info;
-    if (!dib_read_info(image, 0, &info) || info.top_down || info.height < 2) return 0;
+    if (!dib_read_info(image, 0, &info) || info.top_down || info.rle || info.height < 2) return 0;
     info.height /= 2;
     std::uint64_t mask_offset =
         info.colours_end + static_cast<std::uint64_t>(info.stride) * info.height;

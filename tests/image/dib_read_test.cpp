@@ -1,6 +1,7 @@
 // The BMP and icon readers, from files (named as they are not) and from memory: every bit count at
-// the depth it is kept at, bit fields, row order, alpha rules, the icon entry chosen with its
-// mask, and damaged or lying data failing with the number left empty.
+// the depth it is kept at, with the core header too, bit fields, run-length codes, row order, alpha
+// rules, the icon entry chosen with its mask, and damaged or lying data failing with the number
+// left empty.
 #include "tests/image/image_files.h"
 #include "tests/support/scratch_folder.h"
 
@@ -18,12 +19,14 @@ using pixel = std::vector<int>; // one pixel's bytes as the image holds them
 using row = std::vector<std::uint32_t>;
 
 // 5 x 3 pictures (every bit count needs row padding) of a different value in every pixel; 8-bit
-// palettes shorter than 8 bits name, 32-bit pixels with alpha, 0 among it.
-dib_layout layout_for(int bits, std::uint32_t compression = BI_RGB, row masks = {}) {
-    dib_layout l{bits, compression, masks};
-    for (std::uint32_t i = 0; bits <= 8 && i < (bits == 8 ? 7u : 1u << bits); ++i)
+// palettes shorter than 8 bits name (but under the core header, which has no count), 32-bit pixels
+// with alpha, 0 among it.
+dib_layout layout_for(int bits, std::uint32_t compression = BI_RGB, row masks = {},
+                      std::uint32_t header = BMP_INFO_SIZE) {
+    dib_layout l{bits, compression, masks,
+                 {},   header,      bits == 8 && header > BMP_CORE_SIZE ? 7u : 0};
+    for (std::uint32_t i = 0; bits <= 8 && i < (l.colours_used ? 7u : 1u << bits); ++i)
         l.palette.push_back(0x050A0F * i + 0x102030);
-    l.colours_used = bits == 8 ? 7 : 0;
     return l;
 }
 std::uint32_t stored(int bits, std::uint32_t i) {
@@ -31,6 +34,12 @@ std::uint32_t stored(int bits, std::uint32_t i) {
            : bits == 16 ? (i << 10 | (31 - i) << 5 | i * 2 % 32 | (i == 3) << 15)
            : bits == 24 ? 0x0A1420 + i * 0x0B0705
                         : (i * 17) << 24 | (0x302010 + i * 0x030201);
+}
+// Run-length codes, bottom row first, of a 5 x 3 picture.
+bytes rle_bmp(int bits, const bytes& codes) {
+    dib_layout l = layout_for(bits, bits == 8 ? BI_RLE8 : BI_RLE4);
+    l.codes = codes;
+    return bmp_file(l, dib_rows(3, row(5)));
 }
 bytes bmp_for(const dib_layout& l) {
     dib_rows rows(3, row(5));
@@ -66,21 +75,53 @@ protected:
 
 TEST_F(DibRead, EveryBitCountKeepsItsDepthAndPixels) {
     for (const int bits : {1, 4, 8, 16, 24, 32})
+        for (const std::uint32_t header :
+             {BMP_INFO_SIZE, bits % 16 ? BMP_CORE_SIZE : BMP_INFO_SIZE})
+            for (const bool from_file : {true, false}) {
+                SCOPED_TRACE(testing::Message()
+                             << bits << " bits, header " << header << ", from file " << from_file);
+                const dib_layout l = layout_for(bits, BI_RGB, {}, header);
+                // Files keep 16-bit pixels as they are and the rest at 24 bits; memory keeps 32.
+                const int kept = from_file ? (bits == 16 ? 16 : 24) : (bits == 32 ? 32 : 24);
+                ASSERT_NE(load(bmp_for(l), from_file), 0);
+                EXPECT_EQ(image_lookup(0)->depth, kept);
+                EXPECT_EQ(image_lookup(0)->source_depth, bits);
+                for (std::uint32_t i = 0; i < 15; ++i) {
+                    const std::uint32_t v =
+                        bits <= 8 ? l.palette[stored(bits, i)] : stored(bits, i);
+                    const auto five = [v](int at) { return int((v >> at & 31) * 33 >> 2); };
+                    pixel want = {int(v & 255), int(v >> 8 & 255), int(v >> 16 & 255),
+                                  int(v >> 24)};
+                    if (bits == 16 && kept != 16) want = {five(0), five(5), five(10)};
+                    want.resize(kept == 16 ? 2 : kept / 8);
+                    EXPECT_EQ(pixel_of(i % 5, i / 5), want) << i;
+                }
+            }
+}
+
+// Pictures from the top as palette indices in hex; a run, a delta or an end of line past the
+// picture's edge is cut there.
+TEST_F(DibRead, RunLengthCodesSetThePixelsTheyNameAndZeroTheRest) {
+    const struct {
+        int bits;
+        bytes codes;
+        std::string want;
+    } cases[] = {{8, bytes("\3\1\0\3\2\3\4\0\0\0\0\2\2\1\2\5\0\1", 18), "00550 00000 11123"},
+                 {4, bytes("\5\x12\0\0\0\3\x34\x50\0\2\1\0\1\x60\0\0\0\5\x78\x9A\xB0\0\0\1", 24),
+                  "789ab 34506 12121"},
+                 {8, bytes("\11\6\0\2\2\11", 6), "00000 00000 66666"}};
+    for (const auto& [bits, codes, want] : cases)
         for (const bool from_file : {true, false}) {
             SCOPED_TRACE(testing::Message() << bits << " bits, from file " << from_file);
-            const dib_layout l = layout_for(bits);
-            // Files keep 16-bit pixels as they are and the rest at 24 bits; memory keeps 32.
-            const int kept = from_file ? (bits == 16 ? 16 : 24) : (bits == 32 ? 32 : 24);
-            ASSERT_NE(load(bmp_for(l), from_file), 0);
-            EXPECT_EQ(image_lookup(0)->depth, kept);
+            ASSERT_NE(load(rle_bmp(bits, codes), from_file), 0);
             EXPECT_EQ(image_lookup(0)->source_depth, bits);
-            for (std::uint32_t i = 0; i < 15; ++i) {
-                const std::uint32_t v = bits <= 8 ? l.palette[stored(bits, i)] : stored(bits, i);
-                const auto five = [v](int at) { return int((v >> at & 31) * 33 >> 2); };
-                pixel want = {int(v & 255), int(v >> 8 & 255), int(v >> 16 & 255), int(v >> 24)};
-                if (bits == 16 && kept != 16) want = {five(0), five(5), five(10)};
-                want.resize(kept == 16 ? 2 : kept / 8);
-                EXPECT_EQ(pixel_of(i % 5, i / 5), want) << i;
+            for (int i = 0; i < 15; ++i) {
+                const std::uint32_t v =
+                    layout_for(bits)
+                        .palette[std::stoul(want.substr(i / 5 * 6 + i % 5, 1), nullptr, 16)];
+                EXPECT_EQ(pixel_of(i % 5, i / 5),
+                          (pixel{int(v & 255), int(v >> 8 & 255), int(v >> 16)}))
+                    << i;
             }
         }
 }
@@ -125,23 +166,27 @@ TEST_F(DibRead, BitFieldsRowOrderAlphaRulesAndIconEntries) {
 }
 
 TEST_F(DibRead, DamagedOrLyingDataFails) {
-    const bytes bmp = bmp_for(layout_for(8)), icon = icon_file({{24, icon_image(24, 7)}});
-    std::vector<bytes> damaged;
-    for (const bytes& whole : {bmp, icon, bmp_for(layout_for(1)), bmp_for(layout_for(32))})
+    const bytes bmp = bmp_for(layout_for(8)), icon = icon_file({{24, icon_image(24, 7)}}),
+                rle = rle_bmp(4, bytes("\5\x12\0\0\0\3\x34\x50\0\0\0\2\1\0\0\1", 16));
+    std::vector<bytes> damaged = {rle_bmp(8, bytes("\1\7\0\1", 4))}; // an index beyond the palette
+    for (const bytes& whole : {bmp, icon, rle, bmp_for(layout_for(1)), bmp_for(layout_for(32)),
+                               bmp_for(layout_for(4, BI_RGB, {}, BMP_CORE_SIZE))})
         for (std::size_t length = 1; length < whole.size(); ++length) // every truncation
             damaged.push_back(whole.substr(0, length));
     constexpr std::uint32_t info = BMP_FILE_HEADER_SIZE, width = info + BMP_INFO_WIDTH,
                             height = info + BMP_INFO_HEIGHT, used = info + BMP_INFO_COLOURS_USED,
                             entry = ICON_DIRECTORY_SIZE, image = entry + ICON_ENTRY_SIZE;
     // BMP: sizes beyond the data, zero, too large; pixel offsets outside it; unknown header
-    // sizes; run lengths; more colours than 8 bits name or too few for the indices; 2 bits.
+    // sizes; compression other than runs, and runs at 8 bits for 4-bit indices or top-down; more
+    // colours than 8 bits name or too few for the indices; 2 bits.
     // Icons: a cursor, no entries, more than the data holds; image length and offset past the
     // end; header heights without room for rows, beyond the data, top-down; a width beyond it.
     // clang-format off
-    const std::uint32_t lies[][3] = { // in the icon, offset, value
+    const std::uint32_t lies[][3] = { // in the BMP, icon or run-length BMP, offset, value
         {0, width, 30000}, {0, height, 30000}, {0, width, 0}, {0, height, 0x80000000},
         {0, width, 40000}, {0, BMP_FILE_DATA_OFFSET, 0xFFFFFFF0}, {0, BMP_FILE_DATA_OFFSET, 4},
-        {0, info, 12}, {0, info, 0xFFFFFFFF}, {0, info + BMP_INFO_COMPRESSION, 1}, {0, used, 300},
+        {0, info, 12}, {0, info, 0xFFFFFFFF}, {0, info + BMP_INFO_COMPRESSION, 4}, {0, used, 300},
+        {2, info + BMP_INFO_COMPRESSION, BI_RLE8}, {2, height, std::uint32_t(-3)},
         {0, used, 2}, {0, info + BMP_INFO_BIT_COUNT, 2}, {1, 2, 0x00010002}, {1, 2, 0x00000001},
         {1, 2, 0x00FF0001}, {1, entry + ICON_ENTRY_LENGTH, 0xFFFFFFF0},
         {1, entry + ICON_ENTRY_OFFSET, 0xFFFFFFF0}, {1, image + BMP_INFO_HEIGHT, 1},
@@ -149,7 +194,7 @@ TEST_F(DibRead, DamagedOrLyingDataFails) {
         {1, image + BMP_INFO_WIDTH, 30000}};
     // clang-format on
     for (const auto& [in_icon, at, value] : lies) {
-        damaged.push_back(in_icon ? icon : bmp);
+        damaged.push_back(in_icon == 2 ? rle : in_icon ? icon : bmp);
         put_le32(damaged.back(), at, value);
     }
     // Bit fields overlapping, in broken runs, missing a channel, beyond 16 bits.

@@ -45,8 +45,9 @@ struct dib_layout {
     int bits;
     std::uint32_t compression = 0;
     std::vector<std::uint32_t> masks = {}, palette = {}; // bit fields; entries 0xRRGGBB
-    std::uint32_t header_size = 40, colours_used = 0;
+    std::uint32_t header_size = 40, colours_used = 0;    // 12: the core header, 3-byte entries
     bool top_down = false;
+    bytes codes = {}; // run-length codes stored instead of the rows, which give only the size
 };
 // Header, masks, palette, rows; with a mask (1: transparent) after them, an icon image.
 bytes dib_image(const dib_layout& layout, const dib_rows& rows, const dib_rows& mask = {});
