@@ -10,6 +10,7 @@ namespace korvel {
 
 inline constexpr std::int32_t EVENT_MOVE_WINDOW = 3;
 inline constexpr std::int32_t EVENT_SIZE_WINDOW = 5;
+inline constexpr std::int32_t EVENT_REPAINT = 15; // a window's background was painted anew
 inline constexpr std::int32_t EVENT_CLOSE_WINDOW = 16;
 inline constexpr std::int32_t EVENT_GADGET = 13100;
 inline constexpr std::int32_t EVENT_ACTIVATE_WINDOW = 13104;

@@ -17,6 +17,10 @@ QWidget* requester_owner() {
 void requester_run(QDialog* dialog, const call_reply& reply,
                    std::function<call_result(int result_code)> answer) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Every window of the program, whichever thread asked: all windows live on the user-interface
+    // thread, so blocking only the caller's windows would leave the main window open to a second
+    // start or a close while the render worker waits for the answer; and whether another program
+    // has the foreground is not something every window system tells.
     dialog->setWindowModality(Qt::ApplicationModal);
     QObject::connect(dialog, &QDialog::finished,
                      [reply, answer = std::move(answer)](int code) { reply.finish(answer(code)); });

@@ -51,6 +51,13 @@ void window_widget::showEvent(QShowEvent* event) {
     centre_once_framed();
 }
 
+// Qt has filled the background with the window colour before it asks the window to paint: this is
+// the background erase.
+void window_widget::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    queue_window_event(EVENT_REPAINT, 0, number_);
+}
+
 void window_widget::centre_frame_in(const QRect& area, bool keep_on_screen) {
     centre_area_ = area;
     keep_on_screen_ = keep_on_screen;

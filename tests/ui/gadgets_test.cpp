@@ -1,10 +1,12 @@
 // The gadgets: events come oldest first, one like the newest waiting is dropped (not one like an
 // older one or one already fetched), the queries tell the last one fetched; what the program sets
-// makes no event, each user action one, and closing the window only asks for it. The buttons'
-// images are copied from bitmaps stored bottom row first, each row padded.
+// makes no event, each user action one, and closing the window only asks for it, and a background
+// painted anew queues a repaint event. The buttons' images are copied from bitmaps stored bottom
+// row first, each row padded.
 #include "toolkit_fixture.h"
 
 #include "ui/event.h"
+#include "ui/event_queue.h"
 #include "ui/gadget.h"
 #include "ui/image_copy.h"
 
@@ -13,6 +15,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include <array>
 #include <cstring>
 
 namespace korvel {
@@ -52,6 +55,15 @@ TEST_F(gadgets, WhatTheProgramSetsMakesNoEventAndEachUserActionOne) {
     EXPECT_FALSE(main_window()->close());
     EXPECT_EQ(window_wait_event(), EVENT_CLOSE_WINDOW);
     EXPECT_TRUE(main_window()->isVisible());
+}
+
+TEST_F(gadgets, AWindowWhoseBackgroundIsErasedQueuesARepaintWithoutGadgetOrType) {
+    main_window()->repaint();
+    main_window()->repaint(); // like the newest waiting
+    ASSERT_EQ(event_queue_length(), 1);
+    EXPECT_EQ(window_wait_event(), EVENT_REPAINT);
+    EXPECT_EQ((std::array{event_gadget(), obj_number{event_type()}, event_window()}),
+              (std::array<obj_number, 3>{}));
 }
 
 TEST_F(gadgets, TheStartButtonShowsItsPressedImageOnlyWhileDown) {
