@@ -1,8 +1,13 @@
 // Numbered object tables: values that name no object find nothing and create nothing, so a stale
-// or made-up identifier is never dereferenced.
+// or made-up identifier is never dereferenced; tables grow by whole blocks, iterate in number
+// order and then by age, and free everything through the kind's free operation. Record pools free
+// a chunk once all its records are back, and everything at once when released.
 #include "runtime/object_table.h"
+#include "runtime/record_pool.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace korvel {
 
@@ -36,6 +41,46 @@ TEST(ObjectTable, ValuesThatNameNoObjectFindNothingAndCreateNothing) {
     for (obj_number refused : {obj_number(-2), separate, obj_number(INT32_MAX)})
         EXPECT_EQ(obj_new(table, refused), nullptr);
     EXPECT_EQ(table_capacity(table), first_block);
+}
+
+TEST(ObjectTable, GrowsByBlocksIteratesByNumberThenAgeAndFreesAll) {
+    static obj_table* const table = table_create(sizeof(std::int32_t), 16, [](obj_number n) {
+        if (obj_lookup(table, n)) obj_clear(table, n);
+    });
+    const auto create = [](obj_number n) {
+        auto* record = static_cast<std::int32_t*>(obj_new(table, n));
+        *record = 1;
+        return n == NUMBER_ANY ? reinterpret_cast<obj_number>(record) : n;
+    };
+    const std::vector<obj_number> made{create(NUMBER_ANY), create(100), create(NUMBER_ANY),
+                                       create(3)};
+    EXPECT_EQ(table_capacity(table), 112);
+    for (obj_number n = 0; n < 100; ++n)
+        EXPECT_EQ(obj_lookup(table, n) != nullptr, n == 3) << n;
+    // The walk, again once everything is freed.
+    for (const auto& want :
+         {std::vector{made[3], made[1], made[0], made[2]}, std::vector<obj_number>{}}) {
+        std::vector<obj_number> visited;
+        obj_number n;
+        for (table_iterate_begin(table); table_iterate_next(table, &n);)
+            visited.push_back(n);
+        EXPECT_EQ(visited, want);
+        table_free_all(table);
+    }
+}
+
+TEST(RecordPool, FreesAChunkWhoseRecordsAreAllBackAndEverythingWhenReleased) {
+    static record_pool* const pool = pool_create(8, 16, 256);
+    std::vector<void*> records(20);
+    for (void*& record : records)
+        record = pool_alloc(pool);
+    EXPECT_EQ(pool_total(pool), 32); // two chunks of the least size
+    for (int i = 0; i < 16; ++i)
+        pool_free(pool, records[i]);
+    EXPECT_EQ(pool_total(pool), 16);
+    pool_release(pool);
+    EXPECT_EQ(pool_total(pool), 0);
+    EXPECT_NE(pool_alloc(pool), nullptr) << "usable again";
 }
 
 } // namespace korvel

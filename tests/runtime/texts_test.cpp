@@ -1,5 +1,5 @@
-// Texts: whole numbers read and written, frame numbers padded in the workspace, and UTF-8 <->
-// UTF-16 with the escape that carries the bytes of Linux file names that are not UTF-8.
+// Texts: whole numbers read and written, frame numbers padded in the workspace, variables set, and
+// UTF-8 <-> UTF-16 with the escape that carries the bytes of Linux file names that are not UTF-8.
 #include "runtime/strings.h"
 #include "runtime/utf.h"
 
@@ -61,6 +61,17 @@ TEST(StrPadLeft, FillsShortTextsAndCutsLongOnesOnTheRight) {
         const std::int32_t at = ws_position();
         str_pad_left(str_from_int(42, at), width, u"0", at);
         EXPECT_EQ(ws_result(at), std::u16string(width - 2, u'0') + u"42");
+    }
+}
+
+// A copy of its own, and for no text no block at all.
+TEST(StrSet, CopiesTheTextOrFreesTheVariable) {
+    str variable = nullptr;
+    for (const char16_t* text :
+         {u"abc", u"", u"a longer text", static_cast<const char16_t*>(nullptr)}) {
+        EXPECT_EQ(str_set(&variable, text), 2 * str_len(text) + 2);
+        EXPECT_EQ(str_equal(variable, text), 1);
+        EXPECT_TRUE(text ? variable && variable != text : !variable);
     }
 }
 

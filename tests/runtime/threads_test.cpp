@@ -1,14 +1,18 @@
 // What a thread leaves behind: functions registered with at_thread_exit run once each, newest
 // first, on another thread once the thread is gone (after its last thread-local destructors too),
-// and per-thread records registered later still reach a thread that has its records already.
+// and per-thread records registered later still reach a thread that has its records already. The
+// numeric helpers round, divide and pack colours as their examples say.
+#include "runtime/numeric.h"
 #include "runtime/thread_data.h"
 #include "runtime/threads.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <condition_variable>
 #include <csignal>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace korvel {
@@ -71,6 +75,20 @@ TEST(ThreadData, ALaterRegistrationGrowsTheRecordsOfAThreadAndSetsUpOnlyTheNewOn
     EXPECT_EQ(static_cast<char*>(thread_data(late))[4095], 0);
     EXPECT_EQ(*static_cast<char*>(thread_data(early)), 7);
     EXPECT_EQ(set_ups, 1);
+}
+
+TEST(Numeric, RoundsDividesAndPacksColoursAsTheirExamplesSay) {
+    const std::tuple<float, std::int32_t, float> rounded[] = {
+        {2.5f, 2, 3},   {-2.5f, 2, -3}, {2.4f, 2, 2}, {0, 2, 0},    {-0.5f, 2, -1},
+        {-2.5f, 0, -3}, {1.9f, 0, 1},   {2.1f, 1, 3}, {1.1f, 1, 2}, {2.5f, 9, 2}};
+    for (const auto& [x, mode, want] : rounded)
+        EXPECT_EQ(round_float(x, mode), want) << x << " in mode " << mode;
+    const std::tuple<std::int64_t, std::int64_t, std::int64_t> quotients[] = {
+        {7, 2, 3}, {-7, 2, -3}, {7, -2, -3}, {-7, -2, 3}, {INT64_MIN, -1, INT64_MIN}};
+    for (const auto& [a, b, want] : quotients)
+        EXPECT_EQ(div_i64(a, b), want) << a << " / " << b;
+    EXPECT_EQ((std::array{rgb(0, 0, 255), rgb(255, 255, 255), rgb(256, 0, 0), rgb(0, 1, 0)}),
+              (std::array{0xFF0000u, 0xFFFFFFu, 0x100u, 0x100u}));
 }
 
 } // namespace korvel
