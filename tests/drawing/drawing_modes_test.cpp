@@ -1,6 +1,6 @@
 // Drawing modes and sessions: each row of the mode tables, a 3 x 2 source (200, 100, 50, alpha 128
 // unless said) over (10, 20, 30, alpha 200) giving the pixel worked out by hand, 24-bit row padding
-// untouched; which images are targets and sources; sessions per thread; plans.
+// untouched; which images are targets and sources; sessions per thread; plans; sized drawing.
 #include "drawing/blit_plan.h"
 #include "drawing/draw.h"
 #include "image/image.h"
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 #include <thread>
 
 namespace korvel {
@@ -119,6 +120,31 @@ TEST(DrawingSessions, TargetsSourcesThreadsAndPlans) {
     draw_stop();
     for (const obj_number n : {canvas, layer, other, icon, sixteen})
         image_free(n);
+}
+
+// A 2 x 1 source of (10, 20, 30) and (50, 60, 70) sized onto a 4 x 2 target of (1, 2, 3, 4): each
+// target pixel from the top left unchanged (.), the first source pixel's colour (a), their mean
+// (m) or the second's (b), the target's alpha kept; -1 wide is the source's own size.
+TEST(SizedDrawing, CopiesTheColourOfTheAreaEachTargetPixelCovers) {
+    images_init();
+    const struct {
+        int x, y, width, height;
+        std::string want;
+    } rows[] = {{0, 0, 4, 2, "aabbaabb"},  {1, 1, 1, 1, ".....m.."}, {2, 0, -1, 7, "..ab...."},
+                {-2, 1, 4, 1, "....bb.."}, {3, 1, 2, 2, ".......a"}, {0, 0, 0, 2, "........"}};
+    for (const auto& [x, y, width, height, want] : rows) {
+        make(canvas, 4, 2, 32, {1, 2, 3, 4});
+        std::copy_n("\x32\x3C\x46", 3, make(layer, 2, 1, 32, {10, 20, 30, 0})->pixels + 4);
+        ASSERT_NE(draw_start(image_output(canvas)), 0);
+        draw_image_sized(image_handle(layer), x, y, width, height);
+        draw_stop();
+        for (int i = 0; i < 8; ++i) {
+            const int t = 20 * int(std::string("amb").find(want[i]));
+            EXPECT_EQ(pixel(canvas, i % 4, i / 4),
+                      (want[i] == '.' ? px{1, 2, 3, 4} : px{10 + t, 20 + t, 30 + t, 4}))
+                << x << ", " << y << ": " << i;
+        }
+    }
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 // Writes the fuzz targets' first inputs: small pictures saved by Korvel's own PNG encoder and BMP
-// writer at several depths, icons around them, preference files, number texts and pattern-and-name
-// pairs. Usage: fuzz_seed_writer FOLDER; each target's seeds go into FOLDER/<target>.
+// writer at several depths, icons around them, BMP files of run-length codes and with the core
+// header, preference files, number texts and pattern-and-name pairs. Usage: fuzz_seed_writer
+// FOLDER; each target's seeds go into FOLDER/<target>.
 #include "image/bmp_format.h"
 #include "runtime/utf.h"
 #include "tests/fuzz/fuzz_images.h"
+#include "tests/image/image_files.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -83,6 +85,28 @@ void write_images(const fs::path& folder) {
     }
 }
 
+// Run-length codes of every kind (runs, absolute runs with and without padding, ends of line, a
+// delta, the end of the bitmap) and rows under the core header, of 5 x 3 pictures.
+void write_bmp_seeds(const fs::path& folder) {
+    using namespace korvel;
+    using namespace std::literals;
+    const auto bmp = [](int bits, std::uint32_t header, std::uint32_t compression,
+                        const std::string& codes) {
+        test::dib_layout l{bits, compression, {}, {}, header, header == BMP_CORE_SIZE ? 0u : 16u};
+        for (std::uint32_t i = 0; i < 16; ++i)
+            l.palette.push_back(0x111111 * i);
+        l.codes = codes;
+        return test::bmp_file(l, test::dib_rows(3, {1, 2, 3, 4, 5}));
+    };
+    const std::string seeds[] = {
+        bmp(8, BMP_INFO_SIZE, BI_RLE8, "\3\1\0\3\2\3\4\0\0\0\0\2\2\1\2\5\0\1"s),
+        bmp(4, BMP_INFO_SIZE, BI_RLE4,
+            "\5\x12\0\0\0\3\x34\x50\0\2\1\0\1\x60\0\0\0\5\x78\x9A\xB0\0\0\1"s),
+        bmp(4, BMP_CORE_SIZE, BI_RGB, "")};
+    for (std::size_t i = 0; i < std::size(seeds); ++i)
+        write_file(folder / "bmp_read" / ("coded-" + std::to_string(i) + ".bmp"), seeds[i]);
+}
+
 // UTF-16, little-endian as the targets read it, without a terminator.
 std::string utf16(const std::u16string& text) {
     std::string bytes;
@@ -121,5 +145,6 @@ int main(int argc, char** argv) {
     korvel::png_encoder_register();
     write_runtime_seeds(argv[1]); // first: it makes the folder that the pictures pass through
     write_images(argv[1]);
+    write_bmp_seeds(argv[1]);
     return 0;
 }

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <tuple>
+
 namespace korvel::test {
 namespace {
 
@@ -102,23 +104,20 @@ TEST_F(DibRead, EveryBitCountKeepsItsDepthAndPixels) {
 // Pictures from the top as palette indices in hex; a run, a delta or an end of line past the
 // picture's edge is cut there.
 TEST_F(DibRead, RunLengthCodesSetThePixelsTheyNameAndZeroTheRest) {
-    const struct {
-        int bits;
-        bytes codes;
-        std::string want;
-    } cases[] = {{8, bytes("\3\1\0\3\2\3\4\0\0\0\0\2\2\1\2\5\0\1", 18), "00550 00000 11123"},
-                 {4, bytes("\5\x12\0\0\0\3\x34\x50\0\2\1\0\1\x60\0\0\0\5\x78\x9A\xB0\0\0\1", 24),
-                  "789ab 34506 12121"},
-                 {8, bytes("\11\6\0\2\2\11", 6), "00000 00000 66666"}};
+    const std::tuple<int, bytes, std::string> cases[] = {
+        {8, bytes("\3\1\0\3\2\3\4\0\0\0\0\2\2\1\2\5\0\1", 18), "00550 00000 11123"},
+        {4, bytes("\5\x12\0\0\0\3\x34\x50\0\2\1\0\1\x60\0\0\0\5\x78\x9A\xB0\0\0\1", 24),
+         "789ab 34506 12121"},
+        {8, bytes("\11\6\0\2\2\11", 6), "00000 00000 66666"}};
     for (const auto& [bits, codes, want] : cases)
         for (const bool from_file : {true, false}) {
             SCOPED_TRACE(testing::Message() << bits << " bits, from file " << from_file);
             ASSERT_NE(load(rle_bmp(bits, codes), from_file), 0);
             EXPECT_EQ(image_lookup(0)->source_depth, bits);
             for (int i = 0; i < 15; ++i) {
-                const std::uint32_t v =
-                    layout_for(bits)
-                        .palette[std::stoul(want.substr(i / 5 * 6 + i % 5, 1), nullptr, 16)];
+                const std::size_t index =
+                    std::stoul(want.substr(i / 5 * 6 + i % 5, 1), nullptr, 16);
+                const std::uint32_t v = layout_for(bits).palette[index];
                 EXPECT_EQ(pixel_of(i % 5, i / 5),
                           (pixel{int(v & 255), int(v >> 8 & 255), int(v >> 16)}))
                     << i;

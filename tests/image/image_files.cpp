@@ -31,24 +31,6 @@ void append_rows(bytes& out, const dib_rows& rows, int bits, bool top_down) {
     }
 }
 
-// The header (the core one: its fields in 16 bits, without those after the bit count), its masks
-// and its palette.
-bytes dib_tables(const dib_layout& l, std::uint32_t width, std::int32_t height) {
-    const bool core = l.header_size == 12;
-    bytes d;
-    for (const std::uint32_t v :
-         {l.header_size, width, std::uint32_t(l.top_down ? -height : height),
-          std::uint32_t(l.bits) << 16 | 1, l.compression, 0u, 0u, 0u, l.colours_used, 0u})
-        put(d, v, 4, false);
-    if (core) d = d.substr(0, 6) + d.substr(8, 2) + d.substr(12, 4);
-    for (const std::uint32_t v : l.masks)
-        put(d, v, 4, false);
-    d.resize(std::max<std::size_t>(d.size(), l.header_size), '\0');
-    for (const std::uint32_t colour : l.palette)
-        put(d, colour & 0xFFFFFF, core ? 3 : 4, false);
-    return d;
-}
-
 } // namespace
 
 Bytef* z(const bytes& data) {
@@ -149,7 +131,19 @@ chunk_list png_chunks(const bytes& file) {
 
 bytes dib_image(const dib_layout& l, const dib_rows& rows, const dib_rows& mask) {
     const auto height = std::int32_t(rows.size() * (mask.empty() ? 1 : 2));
-    bytes d = dib_tables(l, std::uint32_t(rows.at(0).size()), height);
+    const bool core = l.header_size == 12; // its fields in 16 bits, none after the bit count
+    bytes d;
+    for (const std::uint32_t v :
+         {l.header_size, std::uint32_t(rows.at(0).size()),
+          std::uint32_t(l.top_down ? -height : height), std::uint32_t(l.bits) << 16 | 1,
+          l.compression, 0u, 0u, 0u, l.colours_used, 0u})
+        put(d, v, 4, false);
+    if (core) d = d.substr(0, 6) + d.substr(8, 2) + d.substr(12, 4);
+    for (const std::uint32_t v : l.masks)
+        put(d, v, 4, false);
+    d.resize(std::max<std::size_t>(d.size(), l.header_size), '\0');
+    for (const std::uint32_t colour : l.palette)
+        put(d, colour & 0xFFFFFF, core ? 3 : 4, false);
     if (!l.codes.empty()) return d + l.codes;
     append_rows(d, rows, l.bits, l.top_down);
     append_rows(d, mask, 1, false);
@@ -157,10 +151,13 @@ bytes dib_image(const dib_layout& l, const dib_rows& rows, const dib_rows& mask)
 }
 
 bytes bmp_file(const dib_layout& l, const dib_rows& rows) {
-    const bytes image = dib_image(l, rows),
-                tables = dib_tables(l, std::uint32_t(rows.at(0).size()), std::int32_t(rows.size()));
+    const bytes image = dib_image(l, rows);
+    const std::size_t tables =
+        l.header_size == 12
+            ? 12 + 3 * l.palette.size()
+            : std::max<std::size_t>(l.header_size, 40 + 4 * l.masks.size()) + 4 * l.palette.size();
     bytes d = "BM";
-    for (const std::size_t v : {14 + image.size(), std::size_t{0}, 14 + tables.size()})
+    for (const std::size_t v : {14 + image.size(), std::size_t{0}, 14 + tables})
         put(d, std::uint32_t(v), 4, false);
     return d + image;
 }

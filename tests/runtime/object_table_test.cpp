@@ -7,26 +7,30 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace korvel {
 
+// Records of two 32-bit fields, non-zero while in use and a value; tables are kept until the
+// process ends. The number made, or the identifier for NUMBER_ANY.
+constexpr std::int32_t RECORD_SIZE = 2 * sizeof(std::int32_t);
+obj_number create(obj_table* table, obj_number n, std::int32_t value = 0) {
+    auto* record = static_cast<std::int32_t*>(obj_new(table, n));
+    record[0] = 1;
+    record[1] = value;
+    return n == NUMBER_ANY ? reinterpret_cast<obj_number>(record) : n;
+}
+
 TEST(ObjectTable, ValuesThatNameNoObjectFindNothingAndCreateNothing) {
-    // Records of two 32-bit fields, non-zero while in use and a value; kept until the process ends.
     constexpr std::int32_t first_block = 16; // numbers 0 to 15 exist from the start
-    static obj_table* const table = table_create(2 * sizeof(std::int32_t), first_block, nullptr);
-    const auto create = [](obj_number n, std::int32_t value) {
-        auto* record = static_cast<std::int32_t*>(obj_new(table, n));
-        record[0] = 1;
-        record[1] = value;
-        return n == NUMBER_ANY ? reinterpret_cast<obj_number>(record) : n;
-    };
+    static obj_table* const table = table_create(RECORD_SIZE, first_block, nullptr);
     const auto value_of = [](obj_number n) {
         const auto* record = static_cast<const std::int32_t*>(obj_lookup(table, n));
         return record ? record[1] : -1;
     };
-    const obj_number numbered = create(0, 2), separate = create(NUMBER_ANY, 3);
-    const obj_number gone = create(NUMBER_ANY, 4);
+    const obj_number numbered = create(table, 0, 2), separate = create(table, NUMBER_ANY, 3);
+    const obj_number gone = create(table, NUMBER_ANY, 4);
     obj_clear(table, gone);
     int on_stack = 1;
     const auto address = [](const void* p) { return reinterpret_cast<obj_number>(p); };
@@ -44,16 +48,11 @@ TEST(ObjectTable, ValuesThatNameNoObjectFindNothingAndCreateNothing) {
 }
 
 TEST(ObjectTable, GrowsByBlocksIteratesByNumberThenAgeAndFreesAll) {
-    static obj_table* const table = table_create(sizeof(std::int32_t), 16, [](obj_number n) {
+    static obj_table* const table = table_create(RECORD_SIZE, 16, [](obj_number n) {
         if (obj_lookup(table, n)) obj_clear(table, n);
     });
-    const auto create = [](obj_number n) {
-        auto* record = static_cast<std::int32_t*>(obj_new(table, n));
-        *record = 1;
-        return n == NUMBER_ANY ? reinterpret_cast<obj_number>(record) : n;
-    };
-    const std::vector<obj_number> made{create(NUMBER_ANY), create(100), create(NUMBER_ANY),
-                                       create(3)};
+    const std::vector<obj_number> made{create(table, NUMBER_ANY), create(table, 100),
+                                       create(table, NUMBER_ANY), create(table, 3)};
     EXPECT_EQ(table_capacity(table), 112);
     for (obj_number n = 0; n < 100; ++n)
         EXPECT_EQ(obj_lookup(table, n) != nullptr, n == 3) << n;
@@ -72,8 +71,7 @@ TEST(ObjectTable, GrowsByBlocksIteratesByNumberThenAgeAndFreesAll) {
 TEST(RecordPool, FreesAChunkWhoseRecordsAreAllBackAndEverythingWhenReleased) {
     static record_pool* const pool = pool_create(8, 16, 256);
     std::vector<void*> records(20);
-    for (void*& record : records)
-        record = pool_alloc(pool);
+    std::generate(records.begin(), records.end(), [] { return pool_alloc(pool); });
     EXPECT_EQ(pool_total(pool), 32); // two chunks of the least size
     for (int i = 0; i < 16; ++i)
         pool_free(pool, records[i]);
