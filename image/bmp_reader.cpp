@@ -8,6 +8,7 @@
 #include "image/dib_reader.h"
 #include "image/dib_rle.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -53,23 +54,58 @@ bool store_row(const dib_info& info, const std::uint8_t* stored, std::uint8_t* b
     return true;
 }
 
-// Run-length encoded rows come as one byte per pixel, all others as they are stored.
-bool fill_rows(const byte_source& source, const dib_info& info, std::uint64_t pixel_offset,
-               bitmap* target) {
-    dib_info handed = info;
-    if (info.rle) handed.bit_count = 8, handed.stride = info.width;
-    rle_rows rle;
-    rle_start(source, info, pixel_offset, &rle);
-    std::unique_ptr<std::uint8_t[]> stored(new (std::nothrow) std::uint8_t[handed.stride]);
-    std::unique_ptr<std::uint8_t[]> bgra(new (std::nothrow) std::uint8_t[info.width * 4]);
-    if (!stored || !bgra) return false;
+std::uint8_t* memory_row(bitmap* target, std::int32_t row) {
+    return target->pixels + static_cast<std::size_t>(row) * target->stride;
+}
+
+bool fill_stored_rows(const byte_source& source, const dib_info& info, std::uint64_t pixel_offset,
+                      bitmap* target, std::uint8_t* stored, std::uint8_t* bgra) {
     for (std::int32_t row = 0; row < info.height; ++row) {
-        std::uint8_t* dest = target->pixels + static_cast<std::size_t>(row) * target->stride;
-        const bool read = info.rle ? rle_next_row(&rle, stored.get())
-                                   : dib_read_row(source, info, pixel_offset, row, stored.get());
-        if (!read || !store_row(handed, stored.get(), bgra.get(), target, dest)) return false;
+        if (!dib_read_row(source, info, pixel_offset, row, stored) ||
+            !store_row(info, stored, bgra, target, memory_row(target, row))) {
+            return false;
+        }
     }
     return true;
+}
+
+// Run-length encoded rows come as one byte per pixel. A few codes may leave most of a large
+// picture unset: rows that no code sets, all of index 0, are converted once and then copied, or
+// left as the bitmap starts when that colour is zero bytes.
+bool fill_coded_rows(const byte_source& source, const dib_info& info, std::uint64_t pixel_offset,
+                     bitmap* target, std::uint8_t* indices, std::uint8_t* bgra) {
+    dib_info handed = info;
+    handed.bit_count = 8;
+    rle_rows rle;
+    rle_start(source, info, pixel_offset, &rle);
+    const std::uint8_t* unset = nullptr; // the first row that no code set
+    bool unset_zero = false;
+    const auto size = static_cast<std::size_t>(target->stride);
+    for (std::int32_t row = 0; row < info.height; ++row) {
+        std::uint8_t* dest = memory_row(target, row);
+        if (!rle_next_row(&rle, indices)) return false;
+        if (!rle.row_set && unset) {
+            if (!unset_zero) std::memcpy(dest, unset, size);
+        } else if (!store_row(handed, indices, bgra, target, dest)) {
+            return false;
+        } else if (!rle.row_set) {
+            unset = dest;
+            unset_zero =
+                std::all_of(dest, dest + size, [](std::uint8_t byte) { return byte == 0; });
+        }
+    }
+    return true;
+}
+
+bool fill_rows(const byte_source& source, const dib_info& info, std::uint64_t pixel_offset,
+               bitmap* target) {
+    std::unique_ptr<std::uint8_t[]> stored(new (std::nothrow)
+                                               std::uint8_t[std::max(info.stride, info.width)]);
+    std::unique_ptr<std::uint8_t[]> bgra(new (std::nothrow) std::uint8_t[info.width * 4]);
+    if (!stored || !bgra) return false;
+    return info.rle
+               ? fill_coded_rows(source, info, pixel_offset, target, stored.get(), bgra.get())
+               : fill_stored_rows(source, info, pixel_offset, target, stored.get(), bgra.get());
 }
 
 // 32-bit data that never sets an alpha byte was written without alpha: show it opaque.

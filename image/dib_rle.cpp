@@ -35,7 +35,7 @@ std::uint8_t pixel_of(const rle_rows* r, std::uint8_t byte, std::int32_t i) {
 }
 
 void put(rle_rows* r, std::uint8_t* indices, std::uint8_t index) {
-    if (r->x < r->width) indices[r->x++] = index;
+    if (r->x < r->width) indices[r->x++] = index, r->row_set = true;
 }
 
 // count pixels stored as they are, in bytes padded to an even number.
@@ -78,12 +78,13 @@ void rle_start(const byte_source& source, const dib_info& info, std::uint64_t pi
     rows->next_byte = pixel_offset;
     rows->width = info.width, rows->height = info.height, rows->bits = info.rle;
     rows->row_asked = rows->code_row = rows->x = 0;
-    rows->ended = false;
+    rows->ended = rows->row_set = false;
     rows->buffered = rows->used = 0;
 }
 
 bool rle_next_row(rle_rows* r, std::uint8_t* indices) {
     std::memset(indices, 0, static_cast<std::size_t>(r->width));
+    r->row_set = false;
     if (r->ended || r->code_row > r->row_asked++) return true;
     step next = step::more;
     std::uint8_t code[2];

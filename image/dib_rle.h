@@ -18,6 +18,7 @@ struct rle_rows {
     std::int32_t code_row;  // the row the codes have reached
     std::int32_t x;         // where the codes put their next pixel in it
     bool ended;             // an end-of-bitmap code was read
+    bool row_set;           // a code set a pixel of the row handed out last
     std::size_t buffered, used;
     std::uint8_t buffer[4096];
 };
