@@ -101,14 +101,15 @@ TEST_F(DibRead, EveryBitCountKeepsItsDepthAndPixels) {
             }
 }
 
-// Pictures from the top as palette indices in hex; a run, a delta or an end of line past the
-// picture's edge is cut there.
+// Pictures from the top as palette indices in hex; a run or a delta past the picture's edge is
+// cut there, and an end of the bitmap leaves the rest unset.
 TEST_F(DibRead, RunLengthCodesSetThePixelsTheyNameAndZeroTheRest) {
     const std::tuple<int, bytes, std::string> cases[] = {
         {8, bytes("\3\1\0\3\2\3\4\0\0\0\0\2\2\1\2\5\0\1", 18), "00550 00000 11123"},
-        {4, bytes("\5\x12\0\0\0\3\x34\x50\0\2\1\0\1\x60\0\0\0\5\x78\x9A\xB0\0\0\1", 24),
+        {4, bytes("\5\x12\0\0\0\3\x34\x50\0\2\1\0\1\x60\0\0\0\5\x78\x9A\xB0\0\0\2\0\5", 26),
          "789ab 34506 12121"},
-        {8, bytes("\11\6\0\2\2\11", 6), "00000 00000 66666"}};
+        {8, bytes("\2\1\0\2\1\2\2\5\0\1", 10), "00055 00000 11000"},
+        {8, bytes("\20\6\0\1", 4), "00000 00000 66666"}};
     for (const auto& [bits, codes, want] : cases)
         for (const bool from_file : {true, false}) {
             SCOPED_TRACE(testing::Message() << bits << " bits, from file " << from_file);
