@@ -11,6 +11,10 @@ namespace korvel {
 void png_decoder_register();
 void png_encoder_register();
 
+// While on, PNG data loaded on the calling thread is read by libpng alone, never by the fast path,
+// so that tests and benchmarks can hold the two to one another. Off by default.
+void png_decode_through_libpng(bool on);
+
 // The common writer: colour type 2 for 3-byte source pixels, 6 for 4-byte ones; depth 1 to 8
 // takes the palette path. Non-zero on success.
 std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, std::int32_t width,
