@@ -60,22 +60,6 @@ bytes zlib_stream(const bytes& head, std::uint64_t length) {
     return out;
 }
 
-// Image n's size, depths and pixels, checked to be a whole image, and image n freed; "" when the
-// load that made it returned 0.
-bytes take_image(obj_number n, obj_number result) {
-    const image_record* r = image_lookup(n);
-    const bitmap* b = bitmap_get(image_handle(n));
-    bytes taken;
-    if (result != 0 && r != nullptr && b != nullptr) {
-        EXPECT_TRUE(r->width <= 32767 && r->height <= 32767 && (r->depth == 24 || r->depth == 32));
-        taken = std::to_string(r->width) + "x" + std::to_string(r->height) + "x" +
-                std::to_string(r->depth) + "/" + std::to_string(r->source_depth) + ":" +
-                bytes(reinterpret_cast<const char*>(b->pixels), std::size_t(b->stride) * b->height);
-    }
-    image_free(n);
-    return taken;
-}
-
 // What a load of the picture must give (as take_image tells it): its size and depths, then
 // bottom-up rows of blue, green, red(, alpha) padded to four bytes. 16-bit samples keep their high
 // byte, lower depths stretch to 0..255; tRNS counts for palettes and grey below 8 bits only.
