@@ -4,6 +4,7 @@
 #include "image/png_idat_stream.h"
 
 #include "image/png_row_filters.h"
+#include "image/png_row_kernels.h"
 #include "image/png_rows.h"
 
 #include <libdeflate.h>
@@ -19,7 +20,6 @@ namespace {
 constexpr std::int64_t COMPRESSOR_TABLES = std::int64_t{9} << 20;
 // The row being filtered, the one above it and the adaptive filter's trial.
 constexpr std::size_t FILTER_WORK_ROWS = 3;
-constexpr std::uint32_t ALPHA_OPAQUE = 255;
 
 struct free_block {
     void operator()(void* block) const { std::free(block); }
@@ -57,46 +57,18 @@ std::size_t filtered_size(std::int32_t width, std::int32_t height, std::int32_t 
     return row_size * rows;
 }
 
-template <int bytes_per_pixel>
-void reorder_row(const std::uint8_t* source, std::int32_t width, std::uint8_t* out) {
-    for (std::int32_t x = 0; x < width; ++x, source += bytes_per_pixel, out += bytes_per_pixel) {
-        out[0] = source[2];
-        out[1] = source[1];
-        out[2] = source[0];
-        if constexpr (bytes_per_pixel == 4) out[3] = source[3];
-    }
-}
-
-// Rounded to nearest, so that an opaque pixel keeps its colour and a clear one takes the
-// background's.
-std::uint8_t over_background(std::uint32_t channel, std::uint32_t alpha, std::uint32_t background) {
-    return static_cast<std::uint8_t>(
-        (channel * alpha + background * (ALPHA_OPAQUE - alpha) + ALPHA_OPAQUE / 2) / ALPHA_OPAQUE);
-}
-
-void composite_row(const std::uint8_t* source, std::int32_t width, std::uint32_t background,
-                   std::uint8_t* out) {
-    const std::uint32_t red = background >> 16 & 0xFF;
-    const std::uint32_t green = background >> 8 & 0xFF;
-    const std::uint32_t blue = background & 0xFF;
-    for (std::int32_t x = 0; x < width; ++x, source += 4, out += 3) {
-        out[0] = over_background(source[2], source[3], red);
-        out[1] = over_background(source[1], source[3], green);
-        out[2] = over_background(source[0], source[3], blue);
-    }
-}
-
 // Picture row y as the file holds it before filtering.
 void sample_row(const png_pixel_rows& rows, const png_frame_settings& settings, std::int32_t y,
                 std::uint8_t* out) {
     const std::uint8_t* source =
         rows.pixels + memory_row_offset(y, rows.height, rows.stride, rows.row_flags);
+    const png_row_kernels& kernels = png_row_kernels_chosen();
     if (rows.bytes_per_pixel == 3)
-        reorder_row<3>(source, rows.width, out);
+        kernels.rgb_to_bgr(source, rows.width, nullptr, out);
     else if (settings.rgb)
-        composite_row(source, rows.width, settings.background, out);
+        kernels.bgra_over_to_rgb(source, rows.width, settings.background, out);
     else
-        reorder_row<4>(source, rows.width, out);
+        kernels.rgba_to_bgra(source, rows.width, nullptr, out);
 }
 
 // Writes the filtered samples to out and returns the filter type byte they go behind.

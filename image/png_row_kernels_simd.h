@@ -246,6 +246,65 @@ void rgba_to_bgra(const std::uint8_t* samples, std::int32_t width, const std::ui
     }
 }
 
+// Two pixels in 16-bit lanes composited over the background's (blue, green, red, 0, twice):
+// (channel * alpha + background * (255 - alpha) + 127) / 255, the quotient exact below 65535.
+__m128i over_background(__m128i pixels, __m128i background) {
+    const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(pixels, 0xFF), 0xFF);
+    const __m128i clear = _mm_sub_epi16(_mm_set1_epi16(255), alpha);
+    const __m128i mix = _mm_add_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(pixels, alpha), _mm_mullo_epi16(background, clear)),
+        _mm_set1_epi16(127));
+    return _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(mix, _mm_set1_epi16(1)), _mm_srli_epi16(mix, 8)), 8);
+}
+
+std::uint8_t over_background(int channel, int alpha, int background) {
+    return static_cast<std::uint8_t>((channel * alpha + background * (255 - alpha) + 127) / 255);
+}
+
+// Four composited pixels (blue, green, red, something) written as twelve bytes red, green, blue.
+void store_rgb(__m128i composited, std::uint8_t* out) {
+    alignas(16) std::uint8_t bytes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes), composited);
+    for (int i = 0; i < 4; ++i) {
+        out[3 * i] = bytes[4 * i + 2];
+        out[3 * i + 1] = bytes[4 * i + 1];
+        out[3 * i + 2] = bytes[4 * i];
+    }
+}
+
+void bgra_over_to_rgb(const std::uint8_t* pixels, std::int32_t width, std::uint32_t background,
+                      std::uint8_t* out) {
+    const int red = background >> 16 & 0xFF, green = background >> 8 & 0xFF,
+              blue = background & 0xFF;
+    const __m128i behind = _mm_setr_epi16(static_cast<short>(blue), static_cast<short>(green),
+                                          static_cast<short>(red), 0, static_cast<short>(blue),
+                                          static_cast<short>(green), static_cast<short>(red), 0);
+    std::int32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i four = load16(pixels + 4 * x);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i composited =
+            _mm_packus_epi16(over_background(_mm_unpacklo_epi8(four, zero), behind),
+                             over_background(_mm_unpackhi_epi8(four, zero), behind));
+#if KORVEL_PNG_AVX2
+        // Twelve bytes a step and four zeros after them, which the next step writes over.
+        const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+        if (x + 6 <= width) {
+            store16(out + 3 * x, _mm_shuffle_epi8(composited, order));
+            continue;
+        }
+#endif
+        store_rgb(composited, out + 3 * x);
+    }
+    for (; x < width; ++x) {
+        const std::uint8_t* p = pixels + 4 * x;
+        out[3 * x] = over_background(p[2], p[3], red);
+        out[3 * x + 1] = over_background(p[1], p[3], green);
+        out[3 * x + 2] = over_background(p[0], p[3], blue);
+    }
+}
+
 constexpr png_row_kernels make_png_row_kernels(const char* name) {
     return {name,
             {{sub_bytes<1>, sub_bytes<2>, sub_pixels<3>, sub_pixels<4>},
@@ -256,7 +315,8 @@ constexpr png_row_kernels make_png_row_kernels(const char* name) {
             rgb_to_bgr,
             palette_to_bgr,
             grey_alpha_to_bgra,
-            rgba_to_bgra};
+            rgba_to_bgra,
+            bgra_over_to_rgb};
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The PNG row kernels of every instruction set this processor runs against the filters' and
-// layouts' plain definitions: each filter type at each pixel size, each conversion, on rows of
-// every width to 40 pixels, random bytes, byte for byte, and nothing written past a row's end.
+// layouts' plain definitions: each filter type at each pixel size, each conversion and the
+// compositing over a background, on rows of every width to 40 pixels, random bytes, byte for byte,
+// and nothing written past a row's end.
 #include "image/png_row_kernels.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,26 @@ TEST(PngRowKernels, ConvertEveryLayoutToBitmapPixelsAsDefined) {
                     << k.name << " layout " << kind << ", " << width << " wide";
             }
     }
+}
+
+TEST(PngRowKernels, CompositeOverTheBackgroundRoundedToNearest) {
+    std::mt19937 rng(9);
+    for (std::int32_t set = 0; set < png_row_kernels_count(); ++set)
+        for (int width = 1; width <= 40; ++width) {
+            const std::uint32_t background = rng() & 0xFFFFFF;
+            row_bytes_t pixels = random_bytes(width * 4, rng);
+            pixels[3] = 0, pixels[4 * (width - 1) + 3] = 255; // clear and opaque among the rest
+            row_bytes_t out = random_bytes(width * 3 + GUARD, rng);
+            std::string want(out.begin(), out.end());
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const int a = pixels[4 * x + 3], b = background >> (16 - 8 * c) & 0xFF;
+                    want[3 * x + c] = char((pixels[4 * x + 2 - c] * a + b * (255 - a) + 127) / 255);
+                }
+            png_row_kernels_at(set).bgra_over_to_rgb(pixels.data(), width, background, out.data());
+            EXPECT_EQ(std::string(out.begin(), out.end()), want)
+                << png_row_kernels_at(set).name << ", " << width << " wide";
+        }
 }
 
 } // namespace
