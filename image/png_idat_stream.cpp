@@ -1,6 +1,5 @@
 // The filtered rows of a true-colour PNG file, built from pixel memory and compressed in one piece
-// by libdeflate, whose strongest level, the default, beats zlib's level 9 in size on rendered
-// frames.
+// by libdeflate, which at the default level matches zlib's level 9 in size in half its time.
 #include "image/png_idat_stream.h"
 
 #include "image/png_row_filters.h"
