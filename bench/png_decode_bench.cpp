@@ -3,6 +3,7 @@
 // tend to, loaded from their files by the fast path against libpng alone, in the same run. Both
 // must give the same pixels; the summary prints each pair's times and ratio, and whether the
 // footage and sprite frames meet their targets (1.6x and 2.5x).
+#include "bench/png_bench_setup.h"
 #include "bench/ratio_reporter.h"
 #include "bench/workload_folder.h"
 #include "bench/workload_frames.h"
@@ -38,17 +39,8 @@ const frame_file frame_files[] = {{"footage", "footage", false, 1.6},
 // Frames of the middle of each sequence, where the moving shape is well inside the picture.
 constexpr std::int32_t frame_index = 40;
 
-std::string folder() {
-    static const std::string made = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "korvel-decode-XXXXXX").string();
-        return mkdtemp(pattern.data()) == nullptr ? std::string() : pattern;
-    }();
-    return made;
-}
-
 std::string path_of(const frame_file& f) {
-    return folder() + "/" + f.name + ".png";
+    return png_bench_folder() + "/" + f.name + ".png";
 }
 
 // The frame painted into a 32-bit canvas (opaque where the preset has no alpha) and written
@@ -138,14 +130,7 @@ void print_summary(const ratio_reporter& reporter) {
 
 int main(int argc, char** argv) {
     using namespace korvel;
-    images_init();
-    codecs_init();
-    png_decoder_register();
-    png_encoder_register();
-    if (folder().empty()) {
-        std::fprintf(stderr, "png_decode_bench: cannot make a temporary folder\n");
-        return 1;
-    }
+    if (!png_bench_ready("png_decode_bench")) return 1;
     for (const frame_file& f : frame_files) {
         if (!write_frame(f)) {
             std::fprintf(stderr, "png_decode_bench: cannot write the %s frame\n", f.name);
@@ -159,6 +144,6 @@ int main(int argc, char** argv) {
     }
     const int status = run_benchmarks(argc, argv, print_summary);
     std::error_code ignored;
-    std::filesystem::remove_all(folder(), ignored);
+    std::filesystem::remove_all(png_bench_folder(), ignored);
     return status;
 }

@@ -26,35 +26,25 @@ constexpr std::uint32_t SKIPPED[] = {png_chunk_type("tEXt"), png_chunk_type("zTX
                                      png_chunk_type("iTXt"), png_chunk_type("tIME"),
                                      png_chunk_type("pHYs")};
 
-constexpr std::uint8_t GREY = 0;
-constexpr std::uint8_t RGB = 2;
 constexpr std::uint8_t PALETTE = 3;
-constexpr std::uint8_t GREY_ALPHA = 4;
-constexpr std::uint8_t RGBA = 6;
 
-// The bitmap depth and source depth that libpng's conversions give each colour type at 8 bits.
+// The bitmap depth and source depth that libpng's conversions give each colour type at 8 bits:
+// grey, RGB, palette, grey with alpha, RGBA.
+struct colour_depths {
+    std::uint8_t colour_type;
+    std::int32_t bitmap_depth;
+    std::int32_t source_depth;
+};
+constexpr colour_depths DEPTHS[] = {{0, 24, 8}, {2, 24, 24}, {3, 24, 8}, {4, 32, 8}, {6, 32, 32}};
+
 bool set_depths(std::uint8_t colour_type, decode_context* context) {
-    switch (colour_type) {
-    case GREY:
-    case PALETTE:
-        context->bitmap_depth = 24;
-        context->source_depth = 8;
+    for (const colour_depths& d : DEPTHS) {
+        if (d.colour_type != colour_type) continue;
+        context->bitmap_depth = d.bitmap_depth;
+        context->source_depth = d.source_depth;
         return true;
-    case RGB:
-        context->bitmap_depth = 24;
-        context->source_depth = 24;
-        return true;
-    case GREY_ALPHA:
-        context->bitmap_depth = 32;
-        context->source_depth = 8;
-        return true;
-    case RGBA:
-        context->bitmap_depth = 32;
-        context->source_depth = 32;
-        return true;
-    default:
-        return false;
     }
+    return false;
 }
 
 // The IHDR chunk right after the signature: 8-bit samples, no interlace, the only compression

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <immintrin.h>
+#include <type_traits>
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)

@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <immintrin.h>
+#include <type_traits>
 
 namespace korvel {
 namespace {
@@ -153,23 +154,44 @@ void store16(std::uint8_t* at, __m128i bytes) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at), bytes);
 }
 
-void grey_to_bgr(const std::uint8_t* samples, std::int32_t width, const std::uint8_t*,
-                 std::uint8_t* out) {
+#if KORVEL_PNG_AVX2
+// The byte shuffles that spread 16 bytes of grey samples, or of grey and alpha, into pixels.
+template <int shuffles>
+struct spread_orders {
+    __m128i order[shuffles];
+};
+
+spread_orders<3> grey_orders(std::integral_constant<int, 1>) {
+    return {{_mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5),
+             _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10),
+             _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15)}};
+}
+
+spread_orders<2> grey_orders(std::integral_constant<int, 2>) {
+    return {{_mm_setr_epi8(0, 0, 0, 1, 2, 2, 2, 3, 4, 4, 4, 5, 6, 6, 6, 7),
+             _mm_setr_epi8(8, 8, 8, 9, 10, 10, 10, 11, 12, 12, 12, 13, 14, 14, 14, 15)}};
+}
+#endif
+
+// Grey samples (1 byte a pixel) as blue, green, red, or grey and alpha (2) as all four.
+template <int sample_bytes>
+void grey_to_pixels(const std::uint8_t* samples, std::int32_t width, const std::uint8_t*,
+                    std::uint8_t* out) {
+    constexpr int pixel_bytes = sample_bytes + 2;
     std::int32_t x = 0;
 #if KORVEL_PNG_AVX2
-    const __m128i first = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
-    const __m128i second = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
-    const __m128i third =
-        _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
-    for (; x + 16 <= width; x += 16) {
-        const __m128i grey = load16(samples + x);
-        store16(out + 3 * x, _mm_shuffle_epi8(grey, first));
-        store16(out + 3 * x + 16, _mm_shuffle_epi8(grey, second));
-        store16(out + 3 * x + 32, _mm_shuffle_epi8(grey, third));
+    constexpr int step = 16 / sample_bytes;
+    const auto orders = grey_orders(std::integral_constant<int, sample_bytes>{});
+    for (; x + step <= width; x += step) {
+        const __m128i bytes = load16(samples + sample_bytes * x);
+        for (int i = 0; i < pixel_bytes / sample_bytes; ++i)
+            store16(out + pixel_bytes * x + 16 * i, _mm_shuffle_epi8(bytes, orders.order[i]));
     }
 #endif
-    for (; x < width; ++x)
-        std::memset(out + 3 * x, samples[x], 3);
+    for (; x < width; ++x) {
+        std::memset(out + pixel_bytes * x, samples[sample_bytes * x], 3);
+        if constexpr (sample_bytes == 2) out[4 * x + 3] = samples[2 * x + 1];
+    }
 }
 
 void rgb_to_bgr(const std::uint8_t* samples, std::int32_t width, const std::uint8_t*,
@@ -195,24 +217,6 @@ void palette_to_bgr(const std::uint8_t* samples, std::int32_t width, const std::
     for (; x + 1 < width; ++x)
         std::memcpy(out + 3 * x, palette + 4 * samples[x], 4);
     std::memcpy(out + 3 * x, palette + 4 * samples[x], 3);
-}
-
-void grey_alpha_to_bgra(const std::uint8_t* samples, std::int32_t width, const std::uint8_t*,
-                        std::uint8_t* out) {
-    std::int32_t x = 0;
-#if KORVEL_PNG_AVX2
-    const __m128i low = _mm_setr_epi8(0, 0, 0, 1, 2, 2, 2, 3, 4, 4, 4, 5, 6, 6, 6, 7);
-    const __m128i high = _mm_setr_epi8(8, 8, 8, 9, 10, 10, 10, 11, 12, 12, 12, 13, 14, 14, 14, 15);
-    for (; x + 8 <= width; x += 8) {
-        const __m128i pairs = load16(samples + 2 * x);
-        store16(out + 4 * x, _mm_shuffle_epi8(pairs, low));
-        store16(out + 4 * x + 16, _mm_shuffle_epi8(pairs, high));
-    }
-#endif
-    for (; x < width; ++x) {
-        std::memset(out + 4 * x, samples[2 * x], 3);
-        out[4 * x + 3] = samples[2 * x + 1];
-    }
 }
 
 // Red and blue change places in each 4-byte pixel.
@@ -311,10 +315,10 @@ constexpr png_row_kernels make_png_row_kernels(const char* name) {
              {up_row, up_row, up_row, up_row},
              {average_bytes<1>, average_bytes<2>, average_pixels<3>, average_pixels<4>},
              {paeth_bytes<1>, paeth_bytes<2>, paeth_pixels<3>, paeth_pixels<4>}},
-            grey_to_bgr,
+            grey_to_pixels<1>,
             rgb_to_bgr,
             palette_to_bgr,
-            grey_alpha_to_bgra,
+            grey_to_pixels<2>,
             rgba_to_bgra,
             bgra_over_to_rgb};
 }
