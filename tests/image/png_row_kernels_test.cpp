@@ -61,9 +61,15 @@ TEST(PngRowKernels, UnfilterEveryTypeAndPixelSizeAsDefined) {
                 }
 }
 
-// The plain conversions: bytes in the bitmap's order from each pixel's samples.
-std::string plain_pixel(int kind, const std::uint8_t* s, const std::uint8_t* palette) {
+// The plain conversions: bytes in the bitmap's order from each pixel's samples, and (kind 5) RGB
+// samples from a pixel composited over the background, rounded to nearest.
+std::string plain_pixel(int kind, const std::uint8_t* s, const std::uint8_t* palette,
+                        std::uint32_t background) {
     const auto c = [](int v) { return char(v); };
+    const auto over = [&](int i) {
+        const int b = background >> (8 * i) & 0xFF;
+        return char((s[i] * s[3] + b * (255 - s[3]) + 127) / 255);
+    };
     switch (kind) {
     case 0:
         return {c(s[0]), c(s[0]), c(s[0])};
@@ -73,53 +79,40 @@ std::string plain_pixel(int kind, const std::uint8_t* s, const std::uint8_t* pal
         return {c(palette[4 * s[0]]), c(palette[4 * s[0] + 1]), c(palette[4 * s[0] + 2])};
     case 3:
         return {c(s[0]), c(s[0]), c(s[0]), c(s[1])};
-    default:
+    case 4:
         return {c(s[2]), c(s[1]), c(s[0]), c(s[3])};
+    default:
+        return {over(2), over(1), over(0)};
     }
 }
 
-TEST(PngRowKernels, ConvertEveryLayoutToBitmapPixelsAsDefined) {
+TEST(PngRowKernels, ConvertEveryLayoutAsDefined) {
     std::mt19937 rng(5);
-    const int sample_bytes[] = {1, 3, 1, 2, 4}, pixel_bytes[] = {3, 3, 3, 4, 4};
+    const int sample_bytes[] = {1, 3, 1, 2, 4, 4}, pixel_bytes[] = {3, 3, 3, 4, 4, 3};
     const row_bytes_t palette = random_bytes(1024, rng);
     for (std::int32_t set = 0; set < png_row_kernels_count(); ++set) {
         const png_row_kernels& k = png_row_kernels_at(set);
         const png_convert_row converts[] = {k.grey_to_bgr, k.rgb_to_bgr, k.palette_to_bgr,
                                             k.grey_alpha_to_bgra, k.rgba_to_bgra};
-        for (int kind = 0; kind < 5; ++kind)
+        for (int kind = 0; kind < 6; ++kind)
             for (int width = 1; width <= 40; ++width) {
-                const row_bytes_t samples = random_bytes(width * sample_bytes[kind] + GUARD, rng);
+                row_bytes_t samples = random_bytes(width * sample_bytes[kind] + GUARD, rng);
+                samples[3] = 0, samples[sample_bytes[kind] * width - 1] = 255; // clear, opaque
+                const std::uint32_t background = rng() & 0xFFFFFF;
                 row_bytes_t out = random_bytes(width * pixel_bytes[kind] + GUARD, rng);
                 std::string want(out.begin(), out.end());
                 for (int x = 0; x < width; ++x)
-                    want.replace(
-                        x * pixel_bytes[kind], pixel_bytes[kind],
-                        plain_pixel(kind, &samples[x * sample_bytes[kind]], palette.data()));
-                converts[kind](samples.data(), width, palette.data(), out.data());
+                    want.replace(x * pixel_bytes[kind], pixel_bytes[kind],
+                                 plain_pixel(kind, &samples[x * sample_bytes[kind]], palette.data(),
+                                             background));
+                if (kind < 5)
+                    converts[kind](samples.data(), width, palette.data(), out.data());
+                else
+                    k.bgra_over_to_rgb(samples.data(), width, background, out.data());
                 EXPECT_EQ(std::string(out.begin(), out.end()), want)
                     << k.name << " layout " << kind << ", " << width << " wide";
             }
     }
-}
-
-TEST(PngRowKernels, CompositeOverTheBackgroundRoundedToNearest) {
-    std::mt19937 rng(9);
-    for (std::int32_t set = 0; set < png_row_kernels_count(); ++set)
-        for (int width = 1; width <= 40; ++width) {
-            const std::uint32_t background = rng() & 0xFFFFFF;
-            row_bytes_t pixels = random_bytes(width * 4, rng);
-            pixels[3] = 0, pixels[4 * (width - 1) + 3] = 255; // clear and opaque among the rest
-            row_bytes_t out = random_bytes(width * 3 + GUARD, rng);
-            std::string want(out.begin(), out.end());
-            for (int x = 0; x < width; ++x)
-                for (int c = 0; c < 3; ++c) {
-                    const int a = pixels[4 * x + 3], b = background >> (16 - 8 * c) & 0xFF;
-                    want[3 * x + c] = char((pixels[4 * x + 2 - c] * a + b * (255 - a) + 127) / 255);
-                }
-            png_row_kernels_at(set).bgra_over_to_rgb(pixels.data(), width, background, out.data());
-            EXPECT_EQ(std::string(out.begin(), out.end()), want)
-                << png_row_kernels_at(set).name << ", " << width << " wide";
-        }
 }
 
 } // namespace
