@@ -11,6 +11,10 @@ namespace korvel {
 void png_decoder_register();
 void png_encoder_register();
 
+// The most memory that decoding a PNG picture of that size takes besides its bitmap, while it is
+// decoded: a copy of its rows as the file filters them, and the readers' own tables.
+std::int64_t png_decode_workspace_bytes(std::int32_t width, std::int32_t height);
+
 // While on, PNG data loaded on the calling thread is read by libpng alone, never by the fast path,
 // so that tests and benchmarks can hold the two to one another. Off by default.
 void png_decode_through_libpng(bool on);

@@ -5,11 +5,13 @@
 // its checksum right. Anything else (short, long or damaged data, a window that libpng's zlib
 // would refuse) is left to libpng, which then decides as it always has.
 //
-// The compressed data is staged in the bitmap's own pixel memory where it fits, since the rows
-// written there are only made from the inflated copy: a load then holds the bitmap and one
-// filtered copy of it, not a third block for the file's bytes.
+// The compressed data is staged in the bitmap's own pixel memory, since the rows written there are
+// only made from the inflated copy: a load holds the bitmap and one filtered copy of it, never a
+// third block for the file's bytes. Data that does not fit there (it would have to be larger than
+// the rows, which only incompressible pictures come near) is left to libpng.
 #include "image/byte_source.h"
 #include "image/png_chunks.h"
+#include "image/png_codec.h"
 #include "image/png_readers.h"
 #include "image/png_row_kernels.h"
 #include "image/png_rows.h"
@@ -30,6 +32,8 @@ constexpr std::uint8_t LAST_FILTER_TYPE = 4;
 // zlib's largest window is 2^15 bytes; CINFO in the stream's first byte gives its size as 2^(8+n).
 constexpr unsigned LARGEST_WINDOW_INFO = 7;
 constexpr unsigned WINDOW_INFO_BASE = 8;
+// libdeflate's decompressor, or libpng's row buffers and zlib's window, besides the rows.
+constexpr std::int64_t READERS_OWN_BYTES = std::int64_t{64} << 10;
 
 struct free_block {
     void operator()(void* block) const { std::free(block); }
@@ -109,14 +113,6 @@ void gather_idat(const std::uint8_t* region, std::size_t chunks, std::uint8_t* d
     }
 }
 
-// A block for count bytes: the pixel memory where it is large enough, else a new one.
-std::uint8_t* staging(std::size_t count, std::uint8_t* pixels, std::size_t pixel_bytes,
-                      byte_block* owned) {
-    if (count <= pixel_bytes) return pixels;
-    owned->reset(static_cast<std::uint8_t*>(std::malloc(count)));
-    return owned->get();
-}
-
 // What a file may hold as image data and framing for the fast path to read it: the rows stored,
 // a quarter more for framing and deflate's overhead, and one row's read slack. That is never more
 // than libpng's allowance for the rows, so every file read here is one libpng reads within its
@@ -130,31 +126,28 @@ struct stream_bytes {
     std::size_t size;
 };
 
-// The zlib stream of the IDAT chunks from state.idat_at on, in the source's memory, the pixel
-// memory or owned; {null, 0} when the fast path cannot take it.
+// The zlib stream of the IDAT chunks from state.idat_at on, in the source's memory or the pixel
+// memory; {null, 0} when the fast path cannot take it.
 stream_bytes gather_stream(const decode_context* context, const png_read_state& state,
-                           const picture& p, std::uint8_t* pixels, std::size_t pixel_bytes,
-                           byte_block* owned) {
+                           const picture& p, std::uint8_t* pixels, std::size_t pixel_bytes) {
     const byte_source source = context->from_memory
                                    ? memory_source(context->memory, context->memory_length)
                                    : file_source(context->file);
     const std::uint64_t remaining = source.length - state.idat_at;
-    const auto take = static_cast<std::size_t>(std::min(remaining, data_budget(p.filtered_size)));
+    std::uint64_t take = std::min(remaining, data_budget(p.filtered_size));
     const std::uint8_t* region = context->memory + state.idat_at;
     if (!context->from_memory) {
-        std::uint8_t* staged = staging(take, pixels, pixel_bytes, owned);
-        if (staged == nullptr || !source_read(source, state.idat_at, staged, take)) return {};
-        region = staged;
+        take = std::min<std::uint64_t>(take, pixel_bytes);
+        if (!source_read(source, state.idat_at, pixels, static_cast<std::size_t>(take))) return {};
+        region = pixels;
     }
     idat_survey survey{};
-    if (!survey_idat(region, take, take == remaining, &survey)) return {};
+    if (!survey_idat(region, static_cast<std::size_t>(take), take == remaining, &survey)) return {};
     if (survey.chunks == 1) return {survey.first_data, survey.data_bytes};
-    // File data is gathered where it was staged; memory data into the pixels or a block.
-    std::uint8_t* destination = const_cast<std::uint8_t*>(region);
-    if (context->from_memory) destination = staging(survey.data_bytes, pixels, pixel_bytes, owned);
-    if (destination == nullptr) return {};
-    gather_idat(region, survey.chunks, destination);
-    return {destination, survey.data_bytes};
+    // File data is gathered where it was staged, memory data into the pixels.
+    if (survey.data_bytes > pixel_bytes) return {};
+    gather_idat(region, survey.chunks, pixels);
+    return {pixels, survey.data_bytes};
 }
 
 // libpng's zlib takes the window size that the stream declares and refuses matches reaching
@@ -228,6 +221,12 @@ picture picture_of(const decode_context* context, const png_read_state& state) {
 
 } // namespace
 
+std::int64_t png_decode_workspace_bytes(std::int32_t width, std::int32_t height) {
+    const std::int64_t row = 1 + std::int64_t{4} * width;
+    return row * (std::int64_t{height} + 1) + static_cast<std::int64_t>(PNG_ROW_READ_SLACK) +
+           READERS_OWN_BYTES;
+}
+
 bool png_fast_decode(decode_context* context, const png_read_state& state, std::uint8_t* pixels,
                      std::int32_t stride, std::uint32_t row_flags) {
     const picture p = picture_of(context, state);
@@ -239,14 +238,11 @@ bool png_fast_decode(decode_context* context, const png_read_state& state, std::
     if (filtered == nullptr) return false;
     std::memset(filtered.get(), 0, p.row_size);
     std::memset(filtered.get() + p.row_size + p.filtered_size, 0, PNG_ROW_READ_SLACK);
-    {
-        byte_block owned;
-        const stream_bytes stream = gather_stream(
-            context, state, p, pixels, static_cast<std::size_t>(stride) * p.height, &owned);
-        if (stream.bytes == nullptr || !window_agrees(stream, p.filtered_size) ||
-            !inflate_rows(stream, p, filtered.get() + p.row_size))
-            return false;
-    }
+    const stream_bytes stream =
+        gather_stream(context, state, p, pixels, static_cast<std::size_t>(stride) * p.height);
+    if (stream.bytes == nullptr || !window_agrees(stream, p.filtered_size) ||
+        !inflate_rows(stream, p, filtered.get() + p.row_size))
+        return false;
     return write_rows(p, filtered.get(), palette.data(), pixels, stride, row_flags);
 }
 
