@@ -90,6 +90,8 @@ bool chunks_planned(const byte_source& source, png_read_state* state) {
         const std::uint32_t length = png_be32(head);
         const std::uint32_t type = png_be32(head + 4);
         if (type == IDAT) {
+            // libpng's probe reads this header too, and refuses a length beyond PNG's largest.
+            if (length > PNG_LARGEST_CHUNK) return false;
             state->idat_at = at;
             return state->file_colour_type != PALETTE || state->palette_entries != 0;
         }

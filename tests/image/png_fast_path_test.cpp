@@ -148,6 +148,8 @@ TEST(PngFastPath, DamagedAndUnusualFilesLoadOrFailAsThroughLibpngAlone) {
          plain.substr(0, crc + 4) + empty_idats + plain.substr(crc + 4)},
         {"no IEND", plain.substr(0, plain.size() - 12)},
         {"file ends in the IDAT", plain.substr(0, data + stream.size() / 2)},
+        {"over the pixel cap, an IDAT of 2^31 bytes claimed",
+         replaced(with_data(plain, "IHDR", png_header(16385, 16384, 6)), idat, "\x80\0\0\0")},
         {"file ends in the next chunk's header", plain.substr(0, plain.size() - 9)},
         {"filter type 5", file_of(2, 40, 6, zlib_of(bad_filter))},
         {"matches beyond the declared window", file_of(2, 40, 18, far_window)},
