@@ -15,8 +15,20 @@
 namespace korvel {
 namespace {
 
-// libdeflate 1.14 allocates 9,009,552 bytes for a compressor at levels 10 to 12, its largest.
-constexpr std::int64_t COMPRESSOR_TABLES = std::int64_t{9} << 20;
+// What libdeflate 1.14 allocates for a compressor: 9,011,200 bytes at most at levels 10 to 12,
+// 671,744 at 2 to 9, 204,800 at 1 and 6,784 at 0; each rounded up here.
+constexpr std::int64_t KIB = 1024;
+constexpr std::int64_t NEAR_OPTIMAL_TABLES = 9 * 1024 * KIB;
+constexpr std::int64_t HASH_CHAIN_TABLES = 704 * KIB;
+constexpr std::int64_t FASTEST_TABLES = 256 * KIB;
+constexpr std::int64_t STORED_TABLES = 8 * KIB;
+
+std::int64_t compressor_tables(std::int32_t level) {
+    if (level >= 10) return NEAR_OPTIMAL_TABLES;
+    if (level >= 2) return HASH_CHAIN_TABLES;
+    return level == 1 ? FASTEST_TABLES : STORED_TABLES;
+}
+
 // The row being filtered, the one above it and the adaptive filter's trial.
 constexpr std::size_t FILTER_WORK_ROWS = 3;
 
@@ -111,8 +123,8 @@ std::int64_t png_idat_rows_bytes(std::int32_t width, std::int32_t height,
 }
 
 std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
-                                      std::int32_t bytes_per_pixel) {
-    return png_idat_rows_bytes(width, height, bytes_per_pixel) + COMPRESSOR_TABLES;
+                                      std::int32_t bytes_per_pixel, std::int32_t level) {
+    return png_idat_rows_bytes(width, height, bytes_per_pixel) + compressor_tables(level);
 }
 
 png_idat_stream png_idat_compress(const png_pixel_rows& rows, const png_frame_settings& settings) {
