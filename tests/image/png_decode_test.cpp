@@ -1,7 +1,8 @@
 // Loading PNG files: every colour type, bit depth, interlace and tRNS case gives the pixels worked
-// out from the stored samples; the public collections load alike from file and memory; damaged
-// files, and any that claim far more than they hold, are refused or read within the pixel cap,
-// quickly and without the peak memory growing by much.
+// out from the stored samples; the public collections load alike from file and memory, and through
+// libpng alone as through the fast reader; damaged files, and any that claim far more than they
+// hold, are refused or read within the pixel cap, quickly and without the peak memory growing by
+// much.
 #include "tests/image/image_files.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/scratch_folder.h"
@@ -9,6 +10,7 @@
 #include "image/bmp_format.h"
 #include "image/codec.h"
 #include "image/image.h"
+#include "image/png_codec.h"
 #include "runtime/utf.h"
 
 #include <gtest/gtest.h>
@@ -128,6 +130,9 @@ TEST(PngCollections, FilesLoadAlikeFromFileAndMemoryAndInterlacedOnesAsTheirPlai
             if (path.extension() != ".png") continue;
             const std::string from_file = load(path, false), name = path.filename().string();
             EXPECT_TRUE(from_file == load(path, true)) << path; // damaged ones fail or load whole
+            png_decode_through_libpng(true);
+            EXPECT_TRUE(from_file == load(path, false)) << path << " read by libpng alone";
+            png_decode_through_libpng(false);
             EXPECT_TRUE(damaged || !from_file.empty()) << path;
             // "ibasn0g01.png" is "basn0g01.png" interlaced, beside it or in the folder above.
             fs::path twin = path.parent_path() / name.substr(1);
