@@ -139,7 +139,7 @@ make_package() {
 }
 
 # The libFuzzer targets, each built from tests/fuzz/NAME_fuzz.cpp.
-fuzz_targets=(png_catch bmp_read icon_read pref_file str_to_int name_pattern)
+fuzz_targets=(png_catch png_twin bmp_read icon_read pref_file str_to_int name_pattern)
 
 # Builds the targets with clang into build-fuzz/ (only the runtime and image libraries, no Qt) and
 # writes their seeds afresh.
@@ -152,10 +152,10 @@ fuzz_build() {
     build-fuzz/tests/fuzz/fuzz_seed_writer build-fuzz/seeds
 }
 
-# The seed folders of target $1: its generated seeds, and for PNG loading the public PNG suites.
+# The seed folders of target $1: its generated seeds, and for the PNG targets the public PNG suites.
 fuzz_seeds() {
     echo "build-fuzz/seeds/$1"
-    [ "$1" = png_catch ] || return 0
+    [ "$1" = png_catch ] || [ "$1" = png_twin ] || return 0
     for suite in ../shared/pngsuite ../shared/testpngs; do
         if [ -d "$suite" ]; then echo "$suite"; else echo "dev.sh: $suite is absent, not used as seeds" >&2; fi
     done

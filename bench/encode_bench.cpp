@@ -6,6 +6,7 @@
 // frames may be written with: the filtering step's time and the level-12 file's size against
 // filter None's, each file decoded to the same pixels as the first libdeflate one.
 #include "bench/encode_workloads.h"
+#include "bench/png_bench_setup.h"
 #include "image/codec.h"
 #include "image/image.h"
 #include "image/png_codec.h"
@@ -52,17 +53,8 @@ const row_filter row_filters[] = {{"none", png_row_filter::none},
                                   {"paeth", png_row_filter::paeth},
                                   {"adaptive", png_row_filter::adaptive}};
 
-std::string output_folder() {
-    static const std::string folder = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "korvel-encode-XXXXXX").string();
-        return mkdtemp(pattern.data()) == nullptr ? std::string() : pattern;
-    }();
-    return folder;
-}
-
 std::string output_path(const std::string& method, const workload& w) {
-    return output_folder() + "/" + method + " " + w.name + ".png";
+    return png_bench_folder() + "/" + method + " " + w.name + ".png";
 }
 
 // The encoder as it was: libpng turns the rows to RGBA order and compresses them with zlib. No
@@ -248,14 +240,7 @@ void print_filter_summary(const encode_reporter& reporter) {
 
 int main(int argc, char** argv) {
     using namespace korvel;
-    images_init();
-    codecs_init();
-    png_decoder_register();
-    png_encoder_register();
-    if (output_folder().empty()) {
-        std::fprintf(stderr, "encode_bench: cannot make a temporary folder\n");
-        return 1;
-    }
+    if (!png_bench_ready("encode_bench")) return 1;
     for (const workload& w : workloads) {
         benchmark::RegisterBenchmark(run_name("zlib level 9", w).c_str(), bm_zlib_level_9, &w)
             ->Unit(benchmark::kMillisecond)
@@ -278,6 +263,6 @@ int main(int argc, char** argv) {
     print_filter_summary(reporter);
     benchmark::Shutdown();
     std::error_code ignored;
-    std::filesystem::remove_all(output_folder(), ignored);
+    std::filesystem::remove_all(png_bench_folder(), ignored);
     return 0;
 }

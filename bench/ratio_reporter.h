@@ -21,14 +21,25 @@ public:
         double wall;
     };
     std::map<std::string, times> seconds;
+    std::map<std::string, benchmark::UserCounters> counters;
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
+            if (!run.error_occurred && run.iterations > 0) {
                 seconds[run.run_name.function_name] = {
                     run.cpu_accumulated_time / static_cast<double>(run.iterations),
                     run.real_accumulated_time / static_cast<double>(run.iterations)};
+                counters[run.run_name.function_name] = run.counters;
+            }
         ConsoleReporter::ReportRuns(runs);
+    }
+
+    // A counter of a run that reported it, or 0.
+    double counter(const std::string& run, const std::string& name) const {
+        const auto found = counters.find(run);
+        if (found == counters.end()) return 0;
+        const auto value = found->second.find(name);
+        return value == found->second.end() ? 0 : value->second.value;
     }
 
     // The times of the plain run and of the library's, unless either failed or was filtered out.

@@ -11,6 +11,14 @@ namespace korvel {
 void png_decoder_register();
 void png_encoder_register();
 
+// The most memory that decoding a PNG picture of that size takes besides its bitmap, while it is
+// decoded: a copy of its rows as the file filters them, and the readers' own tables.
+std::int64_t png_decode_workspace_bytes(std::int32_t width, std::int32_t height);
+
+// While on, PNG data loaded on the calling thread is read by libpng alone, never by the fast path,
+// so that tests and benchmarks can hold the two to one another. Off by default.
+void png_decode_through_libpng(bool on);
+
 // The common writer: colour type 2 for 3-byte source pixels, 6 for 4-byte ones; depth 1 to 8
 // takes the palette path. Non-zero on success.
 std::int32_t png_encode(const char16_t* file_name, const std::uint8_t* pixels, std::int32_t width,
@@ -24,9 +32,11 @@ enum class png_row_filter : std::uint8_t { none = 0, sub = 1, up = 2, paeth = 4,
 
 // How a frame is written. The defaults give the files png_encode writes.
 struct png_frame_settings {
-    // libdeflate's, 0 (stored) to 12; any other fails the write. Frames are written once and kept:
-    // the slowest, strongest level is worth its time.
-    std::int32_t level = 12;
+    // libdeflate's, 0 (stored) to 12; any other fails the write. The default is the fastest level
+    // whose files are nowhere larger than zlib's level 9 made them, on plain frames and on frames
+    // blurred as trails blur them (bench/png_level_bench): 10 to 12 save another 3 to 10% but take
+    // 2 to 15 times as long, and writing at the default is most of a plain render's time.
+    std::int32_t level = 8;
     png_row_filter filter = png_row_filter::none;
     bool rgb = false;             // colour type 2, each pixel first composited over background
     std::uint32_t background = 0; // 0xRRGGBB

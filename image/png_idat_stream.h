@@ -35,11 +35,11 @@ std::int64_t png_idat_rows_bytes(std::int32_t width, std::int32_t height,
 
 // The memory that compressing rows of that size takes besides the pixels and the result: the
 // filtered rows and the compressor's tables, so that callers can budget for encodes running side
-// by side. The tables counted are those of levels 10 to 12, the largest (about 9 MB for finding
-// matches; levels 2 to 9 take 0.7 MB, level 1 0.2 MB and level 0 next to nothing), so that the
-// figure holds for every level.
+// by side. The tables are those of the level given: about 9 MB for finding matches at levels 10
+// to 12, 0.7 MB at 2 to 9, 0.2 MB at 1 and next to nothing at 0. Without a level, those of the
+// largest, which holds for every level.
 std::int64_t png_idat_workspace_bytes(std::int32_t width, std::int32_t height,
-                                      std::int32_t bytes_per_pixel);
+                                      std::int32_t bytes_per_pixel, std::int32_t level = 12);
 
 // The compressed filtered rows, the top picture row first; {null, 0} when there are no pixels, the
 // size is not positive, the level is not one of libdeflate's or memory runs out. settings.rgb

@@ -1,12 +1,14 @@
 // Writes the fuzz targets' first inputs: small pictures saved by Korvel's own PNG encoder and BMP
-// writer at several depths, icons around them, BMP files of run-length codes and with the core
-// header, preference files, number texts and pattern-and-name pairs. Usage: fuzz_seed_writer
-// FOLDER; each target's seeds go into FOLDER/<target>.
+// writer at several depths and PNG row filters, icons around them, BMP files of run-length codes
+// and with the core header, descriptions of PNG pictures, preference files, number texts and
+// pattern-and-name pairs. Usage: fuzz_seed_writer FOLDER; each target's seeds go into
+// FOLDER/<target>.
 #include "image/bmp_format.h"
 #include "runtime/utf.h"
 #include "tests/fuzz/fuzz_images.h"
 #include "tests/image/image_files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -59,6 +61,34 @@ std::string icon_file(std::string image, bool bmp, std::int32_t width, std::int3
            little_endian(ICON_DIRECTORY_SIZE + ICON_ENTRY_SIZE, 4) + image;
 }
 
+// The picture as frames are written, RGBA and RGB, behind each row filter.
+void write_filtered_frames(const fs::path& folder, std::int32_t width, std::int32_t height) {
+    using namespace korvel;
+    const std::pair<png_row_filter, const char*> filters[] = {
+        {png_row_filter::sub, "sub"},
+        {png_row_filter::up, "up"},
+        {png_row_filter::paeth, "paeth"},
+        {png_row_filter::adaptive, "adaptive"}};
+    const bitmap* source = bitmap_get(image_handle(picture));
+    for (const auto& [filter, filter_name] : filters)
+        for (const bool rgb : {false, true}) {
+            const image_handle_t frame = bitmap_create(width, height, 32);
+            std::copy_n(source->pixels, std::size_t(source->stride) * height,
+                        bitmap_get(frame)->pixels);
+            const fs::path scratch = folder / "a";
+            const std::u16string name = utf16_from_utf8(scratch.string());
+            if (png_encode_releasing(frame, name.c_str(), {6, filter, rgb, 0x336699}) == 0)
+                continue;
+            std::ostringstream bytes;
+            bytes << std::ifstream(scratch, std::ios::binary).rdbuf();
+            fs::remove(scratch);
+            write_file(folder / "png_twin" /
+                           (std::to_string(width) + "x" + std::to_string(height) + "-" +
+                            filter_name + (rgb ? "-rgb.png" : "-rgba.png")),
+                       bytes.str());
+        }
+}
+
 // Pictures whose colour and alpha vary from pixel to pixel, saved at every depth by both
 // encoders: PNG and BMP files to load, BMP files to read, icons around both encodings.
 void write_images(const fs::path& folder) {
@@ -76,11 +106,13 @@ void write_images(const fs::path& folder) {
                                          "-" + std::to_string(depth) + (bmp ? ".bmp" : ".png");
                 if (bytes.empty()) continue;
                 write_file(folder / "png_catch" / name, bytes);
+                if (!bmp) write_file(folder / "png_twin" / name, bytes);
                 if (bmp) write_file(folder / "bmp_read" / name, bytes);
                 write_file(folder / "icon_read" / (name + ".ico"),
                            icon_file(bytes, bmp, width, height, depth));
             }
         }
+        write_filtered_frames(folder, width, height);
         image_free(picture);
     }
 }
@@ -129,6 +161,10 @@ void write_runtime_seeds(const fs::path& folder) {
         {"name_pattern", utf16(u"*.png\0frame 001.PNG"s)},
         {"name_pattern", utf16(u"*a*a*b\0aaaaaaaaaaaaab"s)},
         {"name_pattern", utf16(u"\xD83D\xDE00?\0\xD83D\xDE00x"s)},
+        // Width, height, colour type and window, level and IDAT size, palette, filtered rows.
+        {"png_twin", "\x20\x04\x01\x59\x01\x02\x10\x20\x30\x40\x50\x60\x70"s},
+        {"png_twin", "\x30\x05\x02\x13\x03\x0f\x99\x33\x04\x00\x01\x02\x03\x04\x05"s},
+        {"png_twin", "\x11\x03\x04\x2d\x04\xaa\x55\x01\x02\x03"s},
     };
     for (std::size_t i = 0; i < std::size(seeds); ++i)
         write_file(folder / seeds[i].first / std::to_string(i), seeds[i].second);

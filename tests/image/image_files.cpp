@@ -5,6 +5,7 @@
 #include "image/image.h"
 #include "image/png_codec.h"
 
+#include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>
 
@@ -179,6 +180,20 @@ void put_le32(bytes& data, std::size_t at, std::uint32_t value) {
     bytes le;
     put(le, value, 4, false);
     data.replace(at, 4, le);
+}
+
+bytes take_image(obj_number n, obj_number result) {
+    const image_record* r = image_lookup(n);
+    const bitmap* b = bitmap_get(image_handle(n));
+    bytes taken;
+    if (result != 0 && r != nullptr && b != nullptr) {
+        EXPECT_TRUE(r->width <= 32767 && r->height <= 32767 && (r->depth == 24 || r->depth == 32));
+        taken = std::to_string(r->width) + "x" + std::to_string(r->height) + "x" +
+                std::to_string(r->depth) + "/" + std::to_string(r->source_depth) + ":" +
+                bytes(reinterpret_cast<const char*>(b->pixels), std::size_t(b->stride) * b->height);
+    }
+    image_free(n);
+    return taken;
 }
 
 obj_number catch_bytes(obj_number n, const bytes& data) {

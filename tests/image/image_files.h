@@ -56,6 +56,9 @@ bytes icon_file(const std::vector<std::pair<int, bytes>>& entries); // (bit coun
 void put_le32(bytes& data, std::size_t at, std::uint32_t value);
 
 obj_number catch_bytes(obj_number n, const bytes& data);
+// Image n's size, depths and pixels, checked to be a whole image, and image n freed; "" when the
+// load that made it (result) returned 0.
+bytes take_image(obj_number n, obj_number result);
 void image_codecs_ready(); // the image table, the registry and the PNG decoder and encoder
 
 } // namespace korvel::test

@@ -1,7 +1,8 @@
 // Loading PNG files: every colour type, bit depth, interlace and tRNS case gives the pixels worked
-// out from the stored samples; the public collections load alike from file and memory; damaged
-// files, and any that claim far more than they hold, are refused or read within the pixel cap,
-// quickly and without the peak memory growing by much.
+// out from the stored samples; the public collections load alike from file and memory, and through
+// libpng alone as through the fast reader; damaged files, and any that claim far more than they
+// hold, are refused or read within the pixel cap, quickly and without the peak memory growing by
+// much.
 #include "tests/image/image_files.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/scratch_folder.h"
@@ -9,6 +10,7 @@
 #include "image/bmp_format.h"
 #include "image/codec.h"
 #include "image/image.h"
+#include "image/png_codec.h"
 #include "runtime/utf.h"
 
 #include <gtest/gtest.h>
@@ -58,22 +60,6 @@ bytes zlib_stream(const bytes& head, std::uint64_t length) {
     for (int shift = 24; shift >= 0; shift -= 8)
         out += char(adler >> shift);
     return out;
-}
-
-// Image n's size, depths and pixels, checked to be a whole image, and image n freed; "" when the
-// load that made it returned 0.
-bytes take_image(obj_number n, obj_number result) {
-    const image_record* r = image_lookup(n);
-    const bitmap* b = bitmap_get(image_handle(n));
-    bytes taken;
-    if (result != 0 && r != nullptr && b != nullptr) {
-        EXPECT_TRUE(r->width <= 32767 && r->height <= 32767 && (r->depth == 24 || r->depth == 32));
-        taken = std::to_string(r->width) + "x" + std::to_string(r->height) + "x" +
-                std::to_string(r->depth) + "/" + std::to_string(r->source_depth) + ":" +
-                bytes(reinterpret_cast<const char*>(b->pixels), std::size_t(b->stride) * b->height);
-    }
-    image_free(n);
-    return taken;
 }
 
 // What a load of the picture must give (as take_image tells it): its size and depths, then
@@ -144,6 +130,9 @@ TEST(PngCollections, FilesLoadAlikeFromFileAndMemoryAndInterlacedOnesAsTheirPlai
             if (path.extension() != ".png") continue;
             const std::string from_file = load(path, false), name = path.filename().string();
             EXPECT_TRUE(from_file == load(path, true)) << path; // damaged ones fail or load whole
+            png_decode_through_libpng(true);
+            EXPECT_TRUE(from_file == load(path, false)) << path << " read by libpng alone";
+            png_decode_through_libpng(false);
             EXPECT_TRUE(damaged || !from_file.empty()) << path;
             // "ibasn0g01.png" is "basn0g01.png" interlaced, beside it or in the folder above.
             fs::path twin = path.parent_path() / name.substr(1);
