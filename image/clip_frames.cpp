@@ -105,6 +105,12 @@ sws_picture frame_picture(const AVFrame& frame) {
     return picture;
 }
 
+constexpr int HD_ROWS = 720;
+
+AVColorSpace matrix_for_rows(int rows) {
+    return rows >= HD_ROWS ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+}
+
 // Same size both sides: the filter only matters for chroma, interpolated to full resolution and
 // rounded the same on every machine.
 bool scale(const sws_picture& from, const sws_picture& to, const AVFrame& frame,
@@ -116,7 +122,10 @@ bool scale(const sws_picture& from, const sws_picture& to, const AVFrame& frame,
                                       nullptr));
     if (!scaler) return false;
     // libswscale applies these to whichever side is YUV.
-    const int* coefficients = sws_getCoefficients(frame.colorspace);
+    const AVColorSpace matrix = frame.colorspace == AVCOL_SPC_UNSPECIFIED
+                                    ? matrix_for_rows(frame.height)
+                                    : frame.colorspace;
+    const int* coefficients = sws_getCoefficients(matrix);
     const int full_range = frame.color_range == AVCOL_RANGE_JPEG;
     sws_setColorspaceDetails(scaler.get(), coefficients, full_range, coefficients, full_range, 0,
                              1 << 16, 1 << 16);
@@ -160,6 +169,14 @@ std::uint64_t ffmpeg_errors_logged() {
 int errno_of(int averror) {
     const int error = -averror;
     return averror < 0 && *error_text(error) ? error : 0;
+}
+
+void tag_yuv_colour(AVCodecContext& encoder) {
+    const bool hd = encoder.height >= HD_ROWS;
+    encoder.colorspace = matrix_for_rows(encoder.height);
+    encoder.color_primaries = hd ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+    encoder.color_trc = hd ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+    encoder.color_range = AVCOL_RANGE_MPEG;
 }
 
 bool picture_copy(AVFrame& frame, const bitmap& b, picture_way way,

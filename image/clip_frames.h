@@ -40,11 +40,17 @@ int errno_of(int averror);
 
 enum class picture_way { into_bitmap, into_frame };
 
+// Tags the encoder's YUV pictures with the colour libswscale converts them in, as players assume
+// it of untagged pictures: BT.709 for frames of 720 rows or more, else BT.601 (as SMPTE 170M),
+// in limited range.
+void tag_yuv_colour(AVCodecContext& encoder);
+
 // Copies the picture between the frame and b, a bitmap of the frame's size: a 24- or 32-bit one
 // into_bitmap (alpha 255 when the frame has none), a 32-bit one into_frame (which must be
 // writable). 8-bit RGB pictures are copied byte for byte, as the PNG decoder gives them; others
-// are converted with libswscale in the frame's colour space and range, its context kept in scaler
-// for the next frame. False when libswscale cannot convert them.
+// are converted with libswscale in the frame's colour matrix and range (an untagged matrix taken
+// as tag_yuv_colour would tag it), its context kept in scaler for the next frame. False when
+// libswscale cannot convert them.
 bool picture_copy(AVFrame& frame, const bitmap& b, picture_way way, ffmpeg_ptr<SwsContext>& scaler);
 
 } // namespace korvel
