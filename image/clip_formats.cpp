@@ -64,7 +64,8 @@ constexpr encoder_kind png{"png", AV_PIX_FMT_RGBA, "pred=mixed", {}, {}, true, f
 constexpr encoder_kind prores_ks{
     "prores_ks", AV_PIX_FMT_YUVA444P10LE, "profile=4", {}, {}, true, false, 1};
 constexpr encoder_kind raw_bgra{"rawvideo", AV_PIX_FMT_BGRA, "", {}, {}, true, false, 1};
-constexpr encoder_kind raw_yuv{"rawvideo", AV_PIX_FMT_YUV420P, "", {}, {}, false, false, 1};
+// Y4M takes its pictures as frames, not as bytes of raw video.
+constexpr encoder_kind raw_yuv{"wrapped_avframe", AV_PIX_FMT_YUV420P, "", {}, {}, false, false, 1};
 
 template <auto... encoders>
 constexpr const encoder_kind* encoder_list[] = {encoders..., nullptr};

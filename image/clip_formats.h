@@ -18,7 +18,7 @@ const clip_format* clip_format_for(const char16_t* path);
 // "mkv" or "mov" (the others need to seek back in what they wrote). Null for any other name.
 const clip_format* clip_pipe_format(const char* name);
 
-// What clip_pipe_format takes, for a message: "nut, y4m, mkv or mov".
+// What clip_pipe_format takes, for a message: "mkv, mov, nut or y4m".
 const char* clip_pipe_format_names();
 
 // The format's short name ("mp4").

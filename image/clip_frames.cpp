@@ -15,6 +15,7 @@ extern "C" {
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 namespace korvel {
 namespace {
@@ -157,8 +158,10 @@ void ffmpeg_free::operator()(SwsContext* scaler) const {
     sws_freeContext(scaler);
 }
 
+// SVT-AV1 prints its banner on standard error unless its own variable says otherwise; a value
+// the user set stays.
 void ffmpeg_quiet() {
-    static const bool quiet = (av_log_set_callback(count_error), true);
+    static const bool quiet = (av_log_set_callback(count_error), setenv("SVT_LOG", "1", 0), true);
     (void)quiet;
 }
 

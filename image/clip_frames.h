@@ -26,7 +26,8 @@ template <typename T>
 using ffmpeg_ptr = std::unique_ptr<T, ffmpeg_free>;
 
 // Takes over FFmpeg's log for good: nothing is printed, as Korvel reports the causes of failures
-// in its own words, but the errors logged on each thread are counted.
+// in its own words, but the errors logged on each thread are counted. SVT-AV1, which logs on its
+// own, is told to print errors only (SVT_LOG=1) unless the environment says otherwise.
 void ffmpeg_quiet();
 
 // How many errors FFmpeg has logged on the calling thread. Some damage is only told this way: a

@@ -1,6 +1,7 @@
 // Clips through FFmpeg: what the ffmpeg program makes of PNG frames reads as the PNG files load;
 // the writer's lossless kinds give back the canvases' bytes, its lossy ones pictures close to them;
 // files that give no frames say why, and clips not written or not finished leave no file behind.
+#include "tests/image/clip_tools.h"
 #include "tests/image/image_files.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/test_png.h"
@@ -25,12 +26,6 @@ constexpr int FRAMES = 3;
 // Mean difference of the bytes of pictures that went through 4:2:0 YUV: about 3 at the steep ramps
 // and the thirds' edges even without loss, 15 or more for a flipped, swapped or misplaced frame.
 constexpr double YUV_TOLERANCE = 8;
-
-// The ffmpeg program run in folder, as a tool independent of the code under test.
-bool run_ffmpeg(const scratch_folder& folder, const std::string& arguments) {
-    const std::string command = "cd '" + folder.root() + "' && ffmpeg -nostdin -v error -y ";
-    return std::system((command + arguments).c_str()) == 0;
-}
 
 // Ramps unlike in every frame, across thirds transparent, half-transparent and opaque.
 rgba_image ramp_picture(int width, int height, int frame) {
@@ -183,10 +178,13 @@ TEST_F(ClipCodecs, ReaderSaysWhyAFileGivesNoFrames) {
     write_clip(folder, "whole.mkv", 37, 23, 32);
     const bytes whole = read_file(folder.path("whole.mkv"));
     folder.write("cut.mkv", whole.substr(0, whole.size() / 2));
+    // Wider than a bitmap can be: refused from the header, before any pixel memory is taken.
+    folder.write("wide.y4m", "YUV4MPEG2 W40000 H16 F25:1 C420jpeg\nFRAME\n");
     for (const auto& [leaf, cause] : {std::pair{"missing.mkv", "No such file or directory"},
                                       {"notes.txt", "not a video or picture korvel can read"},
                                       {"sound.mka", "no video stream"},
-                                      {"cut.mkv", "damaged"}}) {
+                                      {"cut.mkv", "damaged"},
+                                      {"wide.y4m", "its frames are larger than korvel takes"}}) {
         clip_facts facts;
         EXPECT_LT(read_clip(folder.name(leaf), &facts).size(), std::size_t(FRAMES)) << leaf;
         EXPECT_STREQ(load_problem(), cause) << leaf;
