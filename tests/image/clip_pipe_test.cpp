@@ -1,0 +1,89 @@
+// Clips on pipes: streams that the ffmpeg program writes to standard input are read as they come,
+// of unknown length, each frame with its time; clips written to standard output in each pipe
+// container are whole to ffprobe; and a reader that goes away early is a failure with a cause,
+// not the end of the process.
+#include "tests/image/clip_tools.h"
+#include "tests/image/image_files.h"
+
+#include "image/clip_reader.h"
+#include "image/load_problem.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace korvel::test {
+namespace {
+
+// Smooth, so that 4:2:0 chroma costs little (within 8 as elsewhere); different in every frame.
+constexpr const char* PATTERN = "-f lavfi -i nullsrc=s=32x24:r=5:d=1 "
+                                "-vf \"format=rgb24,geq=r='X*7':g='Y*9+N*20':b='(X+Y)*3'\"";
+constexpr int PATTERN_FRAMES = 5, PATTERN_RATE = 5;
+
+class ClipPipes : public testing::Test {
+protected:
+    static void SetUpTestSuite() { image_codecs_ready(); }
+    scratch_folder folder;
+};
+
+TEST_F(ClipPipes, StreamsOnStandardInputAreReadAsTheyComeWithTheirTimes) {
+    if (!run_ffmpeg(folder, std::string(PATTERN) + " -f rawvideo -pix_fmt rgb24 pattern.rgb"))
+        GTEST_SKIP() << "no ffmpeg program";
+    const bytes pattern = read_file(folder.path("pattern.rgb"));
+    const std::size_t frame_bytes = pattern.size() / PATTERN_FRAMES;
+    for (const auto& [muxing, tolerance] : {std::pair{"-c:v rawvideo -f nut", 0.0},
+                                            {"-pix_fmt yuv420p -f yuv4mpegpipe", 8.0},
+                                            {"-c:v ffv1 -pix_fmt bgr0 -f matroska", 0.0}}) {
+        SCOPED_TRACE(muxing);
+        with_pipe(0, "ffmpeg -v error " + std::string(PATTERN) + " " + muxing + " -", [&] {
+            clip_facts facts;
+            clip_reader* reader = clip_reader_open(u"-", 1, &facts);
+            ASSERT_NE(reader, nullptr) << load_problem();
+            EXPECT_EQ(facts.frames, CLIP_FRAMES_UNKNOWN);
+            for (int k = 0; k < PATTERN_FRAMES; ++k) {
+                std::int64_t time = -1;
+                const std::string rows = pattern.substr(k * frame_bytes, frame_bytes);
+                EXPECT_LE(
+                    mean_distance(clip_reader_next_timed(reader, &time), raw_rgb_colour(rows, 32)),
+                    tolerance);
+                EXPECT_EQ(time * facts.time_num * PATTERN_RATE, std::int64_t{k} * facts.time_den);
+            }
+            EXPECT_EQ(clip_reader_next(reader), 0u);
+            EXPECT_STREQ(load_problem(), "");
+            clip_reader_close(reader);
+        });
+    }
+}
+
+TEST_F(ClipPipes, ClipsWrittenToStandardOutputAreWholeInEveryPipeContainer) {
+    if (!run_ffmpeg(folder, "-version >/dev/null")) GTEST_SKIP() << "no ffmpeg program";
+    for (const auto& [name, probed] : {std::pair{"nut", "rawvideo,4"},
+                                       {"y4m", "rawvideo,4"},
+                                       {"mkv", "ffv1,4"},
+                                       {"mov", "png,4"}}) {
+        SCOPED_TRACE(name);
+        std::string written;
+        const int status = with_pipe(
+            1,
+            "cd '" + folder.root() +
+                "' && ffprobe -v error -count_frames -show_entries "
+                "stream=codec_name,nb_read_frames -of csv=p=0 - >probed",
+            [&] {
+                written = write_frames(u"-", clip_pipe_format(name), {32, 24, 25, 1, 0, 1}, {}, 4);
+            });
+        EXPECT_EQ(written, "");
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(read_file(folder.path("probed")), std::string(probed) + "\n");
+    }
+}
+
+TEST_F(ClipPipes, AReaderThatStopsEarlyFailsTheWriterWithACause) {
+    std::string written;
+    with_pipe(1, "head -c 1000 >/dev/null", [&] {
+        written = write_frames(u"-", clip_pipe_format("nut"), {64, 64, 25, 1, 0, 1}, {}, 40);
+    });
+    EXPECT_EQ(written, "the reader of standard output stopped reading (Broken pipe)");
+}
+
+} // namespace
+} // namespace korvel::test
