@@ -139,7 +139,7 @@ make_package() {
 }
 
 # The libFuzzer targets, each built from tests/fuzz/NAME_fuzz.cpp.
-fuzz_targets=(png_catch bmp_read icon_read pref_file str_to_int name_pattern)
+fuzz_targets=(png_catch bmp_read icon_read pref_file str_to_int name_pattern clip_read)
 
 # Builds the targets with clang into build-fuzz/ (only the runtime and image libraries, no Qt) and
 # writes their seeds afresh.
