@@ -25,6 +25,10 @@ namespace {
 
 constexpr int PIPE_BUFFER = 1 << 16;
 
+bool is_pipe(const char16_t* path) {
+    return path[0] == u'-' && path[1] == 0;
+}
+
 // Writes all of data to fd; AVERROR(errno) on failure.
 int write_all(int fd, const std::uint8_t* data, int size) {
     while (size > 0) {
@@ -88,9 +92,16 @@ clip_output::~clip_output() {
     if (file_made && !finished) unlink(path.c_str());
 }
 
+const char* output_refusal(const clip_format& format, const char16_t* path) {
+    if (!is_pipe(path) || format.pipe_options) return nullptr;
+    thread_local std::string refusal;
+    refusal = std::string(format.name) + " cannot be written onto a pipe (" +
+              clip_pipe_format_names() + " can)";
+    return refusal.c_str();
+}
+
 int output_create(clip_output& output, const clip_format& format, const char16_t* path) {
-    const bool pipe = path[0] == u'-' && path[1] == 0;
-    if (!pipe) output.path = utf8_from_utf16(path);
+    if (!is_pipe(path)) output.path = utf8_from_utf16(path);
     AVFormatContext* created = nullptr;
     const int result = avformat_alloc_output_context2(&created, nullptr, format.muxer, nullptr);
     output.container.reset(created);

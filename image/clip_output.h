@@ -24,6 +24,10 @@ struct clip_output {
     ~clip_output();
 };
 
+// Why the format cannot be written at path, or null: "mp4 cannot be written onto a pipe (mkv,
+// mov, nut or y4m can)" for "-" and a container that seeks back in what it wrote.
+const char* output_refusal(const clip_format& format, const char16_t* path);
+
 // Allocates the container of the format's muxer for path. FFmpeg's error, else 0.
 int output_create(clip_output& output, const clip_format& format, const char16_t* path);
 

@@ -229,7 +229,7 @@ void read_facts(clip_reader& reader) {
     const std::int64_t whole = reader.container->duration;
     facts.duration = stream.duration != AV_NOPTS_VALUE ? stream.duration
                      : whole != AV_NOPTS_VALUE
-                         ? av_rescale_q(whole, AV_TIME_BASE_Q, stream.time_base)
+                         ? av_rescale_q(whole, AVRational{1, AV_TIME_BASE}, stream.time_base)
                          : -1;
     read_orientation(reader, stream);
 }

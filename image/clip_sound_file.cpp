@@ -34,7 +34,8 @@ bool fail(clip_sound_file& file, int averror) {
 
 const char* start_file(clip_sound_file& file, const char16_t* path, const clip_format& format,
                        clip_sound& sound, clip_time from, AVRational rate) {
-    const char* cause = nullptr;
+    const char* cause = output_refusal(format, path);
+    if (cause) return cause;
     int result = output_create(file.output, format, path);
     if (result >= 0)
         result = sound_track_add(file.track, *file.output.container, format.sound, sound, from,

@@ -170,6 +170,7 @@ const char* start_writer(clip_writer& writer, const char16_t* path, const clip_f
                          const clip_settings& settings, const clip_choices& choices) {
     const char* refused = clip_encoding_problem(&format, choices.encoding);
     if (*refused) return refused;
+    if ((refused = output_refusal(format, path))) return refused;
     const codec_kind& codec = *codec_in(format, choices.encoding);
     writer.kind = available_encoder(codec);
     if (const char* cause = size_problem(codec, *writer.kind, settings)) return cause;

@@ -33,7 +33,8 @@ struct clip_writer;
 // Creates the file at path (any name: the container is format's), or writes onto standard output
 // when path is "-", and opens the encoder. Null when it cannot, with *problem set to a text that
 // stays valid at least until the thread's next open: the system's word ("Permission denied"),
-// what clip_encoding_problem says, "H.264 needs an even width and height", "libsvtav1 needs
+// what clip_encoding_problem says, "mp4 cannot be written onto a pipe (mkv, mov, nut or y4m
+// can)", "H.264 needs an even width and height", "libsvtav1 needs
 // frames of at least 64 pixels each way", "this system's FFmpeg has no libopus encoder", else
 // FFmpeg's own. Nothing is left behind on failure. A container that carries no sound (y4m)
 // leaves the sound out.

@@ -167,6 +167,9 @@ TEST_F(ClipEncoders, ChoicesAContainerCannotTakeAreRefusedBeforeAnythingIsWritte
     }
     EXPECT_EQ(folder_names(folder.root()), std::vector<std::string>{});
     EXPECT_EQ(clip_pipe_format("mp4"), nullptr);
+    const char* problem = "";
+    EXPECT_EQ(clip_writer_open(u"-", clip_format_for(u"o.mp4"), small, &problem), nullptr);
+    EXPECT_STREQ(problem, "mp4 cannot be written onto a pipe (mkv, mov, nut or y4m can)");
     EXPECT_EQ(std::string(clip_pipe_format_names()), "mkv, mov, nut or y4m");
 }
 
