@@ -20,51 +20,42 @@ constexpr const char* x26x_presets[] = {"ultrafast", "superfast", "veryfast", "f
                                         "fast",      "medium",    "slow",     "slower",
                                         "veryslow",  "placebo",   nullptr};
 
-// libx265 prints its banner on standard error unless told otherwise. FFV1 from level 3 codes
-// slices, which threads share, and with g=1 every frame on its own. libvpx and libaom keep to the
-// quality asked for only without a bit rate; they share rows among threads only when told.
-constexpr encoder_kind libx264{"libx264",
-                               AV_PIX_FMT_YUV420P,
-                               "crf=18:preset=medium",
-                               {"crf", 0, 51},
-                               {"preset", 0, 0, x26x_presets},
-                               false,
-                               true,
-                               1};
-constexpr encoder_kind libx265{"libx265",
-                               AV_PIX_FMT_YUV420P,
-                               "crf=20:preset=medium:x265-params=log-level=error",
-                               {"crf", 0, 51},
-                               {"preset", 0, 0, x26x_presets},
-                               false,
-                               true,
-                               1};
-constexpr encoder_kind libsvtav1{
-    "libsvtav1", AV_PIX_FMT_YUV420P, "crf=30", {"crf", 0, 63}, {"preset", 0, 13}, false, true, 64};
-constexpr encoder_kind libaom{"libaom-av1",
-                              AV_PIX_FMT_YUV420P,
-                              "crf=30:b=0:cpu-used=6:row-mt=1",
-                              {"crf", 0, 63},
-                              {"cpu-used", 0, 8},
-                              false,
-                              true,
-                              1};
-constexpr encoder_kind librav1e{
-    "librav1e", AV_PIX_FMT_YUV420P, "qp=80", {"qp", 0, 255}, {"speed", 0, 10}, false, true, 1};
+constexpr encoder_knob x26x_crf{"crf", 0, 51}, x26x_preset{"preset", 0, 0, x26x_presets};
+constexpr encoder_knob crf_63{"crf", 0, 63};
+
+// 4:2:0 without alpha, in whole chroma samples.
+constexpr encoder_kind lossy(const char* name, const char* options, encoder_knob crf,
+                             encoder_knob preset, std::int32_t smallest_side = 1) {
+    return {name, AV_PIX_FMT_YUV420P, options, crf, preset, false, true, smallest_side};
+}
+
+constexpr encoder_kind keeping_alpha(const char* name, AVPixelFormat pixels, const char* options) {
+    return {name, pixels, options, {}, {}, true, false, 1};
+}
+
+// libx265 prints its banner on standard error unless told otherwise. libvpx and libaom keep to
+// the quality asked for only without a bit rate; they share rows among threads only when told.
+// FFV1 from level 3 codes slices, which threads share, and with g=1 every frame on its own. Y4M
+// takes its pictures as frames, not as bytes of raw video.
+constexpr encoder_kind libx264 = lossy("libx264", "crf=18:preset=medium", x26x_crf, x26x_preset);
+constexpr encoder_kind libx265 =
+    lossy("libx265", "crf=20:preset=medium:x265-params=log-level=error", x26x_crf, x26x_preset);
+constexpr encoder_kind libsvtav1 = lossy("libsvtav1", "crf=30", crf_63, {"preset", 0, 13}, 64);
+constexpr encoder_kind libaom =
+    lossy("libaom-av1", "crf=30:b=0:cpu-used=6:row-mt=1", crf_63, {"cpu-used", 0, 8});
+constexpr encoder_kind librav1e = lossy("librav1e", "qp=80", {"qp", 0, 255}, {"speed", 0, 10});
 constexpr encoder_kind libvpx_vp9{"libvpx-vp9",
                                   AV_PIX_FMT_YUVA420P,
                                   "crf=30:b=0:row-mt=1",
-                                  {"crf", 0, 63},
+                                  crf_63,
                                   {"cpu-used", -8, 8},
                                   true,
                                   false,
                                   1};
-constexpr encoder_kind ffv1{"ffv1", AV_PIX_FMT_BGRA, "level=3:g=1", {}, {}, true, false, 1};
-constexpr encoder_kind png{"png", AV_PIX_FMT_RGBA, "pred=mixed", {}, {}, true, false, 1};
-constexpr encoder_kind prores_ks{
-    "prores_ks", AV_PIX_FMT_YUVA444P10LE, "profile=4", {}, {}, true, false, 1};
-constexpr encoder_kind raw_bgra{"rawvideo", AV_PIX_FMT_BGRA, "", {}, {}, true, false, 1};
-// Y4M takes its pictures as frames, not as bytes of raw video.
+constexpr encoder_kind ffv1 = keeping_alpha("ffv1", AV_PIX_FMT_BGRA, "level=3:g=1");
+constexpr encoder_kind png = keeping_alpha("png", AV_PIX_FMT_RGBA, "pred=mixed");
+constexpr encoder_kind prores_ks = keeping_alpha("prores_ks", AV_PIX_FMT_YUVA444P10LE, "profile=4");
+constexpr encoder_kind raw_bgra = keeping_alpha("rawvideo", AV_PIX_FMT_BGRA, "");
 constexpr encoder_kind raw_yuv{"wrapped_avframe", AV_PIX_FMT_YUV420P, "", {}, {}, false, false, 1};
 
 template <auto... encoders>

@@ -16,6 +16,7 @@ extern "C" {
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace korvel {
 namespace {
@@ -112,6 +113,22 @@ AVColorSpace matrix_for_rows(int rows) {
     return rows >= HD_ROWS ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
 }
 
+// A tag as the file holds it: a damaged file can put any number into a field of enum type, which
+// only its bytes may then be read as.
+template <typename Tag>
+int tag_value(const Tag& field) {
+    int value = 0;
+    static_assert(sizeof field == sizeof value);
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
+// The frame's matrix tag, or for an untagged frame the one players assume.
+int colour_matrix(const AVFrame& frame) {
+    const int tag = tag_value(frame.colorspace);
+    return tag == AVCOL_SPC_UNSPECIFIED ? matrix_for_rows(frame.height) : tag;
+}
+
 // Same size both sides: the filter only matters for chroma, interpolated to full resolution and
 // rounded the same on every machine.
 bool scale(const sws_picture& from, const sws_picture& to, const AVFrame& frame,
@@ -122,12 +139,9 @@ bool scale(const sws_picture& from, const sws_picture& to, const AVFrame& frame,
                                       frame.width, frame.height, to.format, flags, nullptr, nullptr,
                                       nullptr));
     if (!scaler) return false;
-    // libswscale applies these to whichever side is YUV.
-    const AVColorSpace matrix = frame.colorspace == AVCOL_SPC_UNSPECIFIED
-                                    ? matrix_for_rows(frame.height)
-                                    : frame.colorspace;
-    const int* coefficients = sws_getCoefficients(matrix);
-    const int full_range = frame.color_range == AVCOL_RANGE_JPEG;
+    // libswscale applies these to whichever side is YUV; it takes unknown tags as BT.601.
+    const int* coefficients = sws_getCoefficients(colour_matrix(frame));
+    const int full_range = tag_value(frame.color_range) == AVCOL_RANGE_JPEG;
     sws_setColorspaceDetails(scaler.get(), coefficients, full_range, coefficients, full_range, 0,
                              1 << 16, 1 << 16);
     return sws_scale(scaler.get(), from.planes, from.strides, 0, frame.height, to.planes,

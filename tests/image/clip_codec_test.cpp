@@ -123,11 +123,7 @@ std::vector<bytes> write_clip(const scratch_folder& folder, const std::string& l
     return wanted;
 }
 
-class ClipCodecs : public testing::Test {
-protected:
-    static void SetUpTestSuite() { image_codecs_ready(); }
-    scratch_folder folder;
-};
+class ClipCodecs : public clip_test {};
 
 // PNG files of colour type 2 (RGB) and 6 (RGBA) hold ramps, of type 0 (grey) and 4 (grey and
 // alpha) the samples image_files makes.

@@ -2,7 +2,6 @@
 // and read back close to the canvases, --crf reaches the encoder, pure colours survive a 1080p
 // .mp4 tagged BT.709, and choices a container or the system cannot take are refused up front.
 #include "tests/image/clip_tools.h"
-#include "tests/image/image_files.h"
 
 #include "image/clip_reader.h"
 #include "image/load_problem.h"
@@ -33,11 +32,7 @@ std::int64_t file_size(const std::string& path) {
     return stat(path.c_str(), &status) == 0 ? status.st_size : -1;
 }
 
-class ClipEncoders : public testing::Test {
-protected:
-    static void SetUpTestSuite() { image_codecs_ready(); }
-    scratch_folder folder;
-};
+class ClipEncoders : public clip_test {};
 
 TEST_F(ClipEncoders, EveryCodecIsWrittenAsFfprobeNamesItAndReadsBack) {
     if (!run_ffmpeg(folder, "-version >/dev/null")) GTEST_SKIP() << "no ffmpeg program";

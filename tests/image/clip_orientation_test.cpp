@@ -2,7 +2,6 @@
 // and as stored when asked to keep them so. Turns are made by ffmpeg's own rotation tag, flips
 // and a transposition by writing the display matrix into the track header of a copy.
 #include "tests/image/clip_tools.h"
-#include "tests/image/image_files.h"
 
 #include "image/clip_reader.h"
 #include "image/load_problem.h"
@@ -37,11 +36,7 @@ bytes with_matrix(const bytes& clip, int a, int b, int c, int d) {
     return turned;
 }
 
-class ClipOrientation : public testing::Test {
-protected:
-    static void SetUpTestSuite() { image_codecs_ready(); }
-    scratch_folder folder;
-};
+class ClipOrientation : public clip_test {};
 
 TEST_F(ClipOrientation, TurnedClipsReadUprightAsFfmpegShowsThemOrAsStoredWhenKept) {
     if (!run_ffmpeg(folder, "-f lavfi -i testsrc=s=24x16:r=5:d=0.4 -c:v png stored.mov"))

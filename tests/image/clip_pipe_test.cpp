@@ -3,7 +3,6 @@
 // container are whole to ffprobe; and a reader that goes away early is a failure with a cause,
 // not the end of the process.
 #include "tests/image/clip_tools.h"
-#include "tests/image/image_files.h"
 
 #include "image/clip_reader.h"
 #include "image/load_problem.h"
@@ -20,11 +19,7 @@ constexpr const char* PATTERN = "-f lavfi -i nullsrc=s=32x24:r=5:d=1 "
                                 "-vf \"format=rgb24,geq=r='X*7':g='Y*9+N*20':b='(X+Y)*3'\"";
 constexpr int PATTERN_FRAMES = 5, PATTERN_RATE = 5;
 
-class ClipPipes : public testing::Test {
-protected:
-    static void SetUpTestSuite() { image_codecs_ready(); }
-    scratch_folder folder;
-};
+class ClipPipes : public clip_test {};
 
 TEST_F(ClipPipes, StreamsOnStandardInputAreReadAsTheyComeWithTheirTimes) {
     if (!run_ffmpeg(folder, std::string(PATTERN) + " -f rawvideo -pix_fmt rgb24 pattern.rgb"))

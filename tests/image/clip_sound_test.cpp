@@ -4,7 +4,6 @@
 // a tone; the span starts half a second in, so the tone must be heard half a second after the
 // first output frame shows.
 #include "tests/image/clip_tools.h"
-#include "tests/image/image_files.h"
 
 #include "image/clip_reader.h"
 #include "image/load_problem.h"
@@ -105,11 +104,7 @@ std::string carry_sound(const scratch_folder& folder, const std::string& input,
     return problem;
 }
 
-class ClipSound : public testing::Test {
-protected:
-    static void SetUpTestSuite() { image_codecs_ready(); }
-    scratch_folder folder;
-};
+class ClipSound : public clip_test {};
 
 TEST_F(ClipSound, SoundIsCopiedOrReencodedCutToTheFramesAndInStep) {
     const std::string sources = "-f lavfi -i testsrc=s=64x64:r=24:d=3 -f lavfi -i "

@@ -2,10 +2,13 @@
 // code under test, and clips written by the clip writer from plain canvases.
 #pragma once
 
+#include "tests/image/image_files.h"
 #include "tests/support/scratch_folder.h"
 
 #include "image/bitmap.h"
 #include "image/clip_writer.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
@@ -13,6 +16,13 @@
 #include <vector>
 
 namespace korvel::test {
+
+// The clip tests' fixture: the codecs made ready once, a scratch folder for each test.
+class clip_test : public testing::Test {
+protected:
+    static void SetUpTestSuite() { image_codecs_ready(); }
+    scratch_folder folder;
+};
 
 // What the shell command prints on standard output, run in folder; "" when it fails.
 std::string command_output(const scratch_folder& folder, const std::string& command);
