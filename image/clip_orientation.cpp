@@ -45,26 +45,39 @@ bool swaps_sides(const orientation& turn) {
     return turn.a == 0;
 }
 
-image_handle_t turned_upright(image_handle_t stored, const orientation& turn) {
+namespace {
+
+// Each stored pixel copied to where it shows; pixels of a fixed size let the copy be one move.
+template <int BYTES>
+void turn(const bitmap& from, const bitmap& to, const orientation& t) {
+    const int width = from.width, height = from.height;
+    const int x0 = origin(t.a, width) + origin(t.c, height);
+    const int y0 = origin(t.b, width) + origin(t.d, height);
+    // Rows are stored bottom-up: row y from the top is row height - 1 - y in memory. Stepping one
+    // stored pixel right moves the shown one by a across and b down.
+    const std::ptrdiff_t step = std::ptrdiff_t{t.a} * BYTES - std::ptrdiff_t{t.b} * to.stride;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* in = from.pixels + std::ptrdiff_t{height - 1 - y} * from.stride;
+        const int shown_x = x0 + t.c * y, shown_y = y0 + t.d * y;
+        std::uint8_t* out = to.pixels + std::ptrdiff_t{to.height - 1 - shown_y} * to.stride +
+                            std::ptrdiff_t{shown_x} * BYTES;
+        for (int x = 0; x < width; ++x, in += BYTES, out += step)
+            std::memcpy(out, in, BYTES);
+    }
+}
+
+} // namespace
+
+image_handle_t turned_upright(image_handle_t stored, const orientation& t) {
     const bitmap* from = bitmap_get(stored);
-    const int width = from->width, height = from->height, bytes = from->depth / 8;
-    const image_handle_t shown = swaps_sides(turn) ? bitmap_create(height, width, from->depth)
-                                                   : bitmap_create(width, height, from->depth);
-    const bitmap* to = bitmap_get(shown);
-    if (to) {
-        const int x0 = origin(turn.a, width) + origin(turn.c, height);
-        const int y0 = origin(turn.b, width) + origin(turn.d, height);
-        // Rows are stored bottom-up: row y from the top is row height - 1 - y in memory.
-        for (int y = 0; y < height; ++y) {
-            const std::uint8_t* in = from->pixels + std::ptrdiff_t{height - 1 - y} * from->stride;
-            for (int x = 0; x < width; ++x, in += bytes) {
-                const int shown_x = x0 + turn.a * x + turn.c * y;
-                const int shown_y = y0 + turn.b * x + turn.d * y;
-                std::memcpy(to->pixels + std::ptrdiff_t{to->height - 1 - shown_y} * to->stride +
-                                std::ptrdiff_t{shown_x} * bytes,
-                            in, bytes);
-            }
-        }
+    const image_handle_t shown = swaps_sides(t)
+                                     ? bitmap_create(from->height, from->width, from->depth)
+                                     : bitmap_create(from->width, from->height, from->depth);
+    if (const bitmap* to = bitmap_get(shown)) {
+        if (from->depth == 32)
+            turn<4>(*from, *to, t);
+        else
+            turn<3>(*from, *to, t);
     }
     bitmap_delete(stored);
     return shown;
