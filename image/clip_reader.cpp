@@ -375,7 +375,7 @@ std::int64_t frame_time(clip_reader& reader) {
 clip_reader* clip_reader_open_with(const char16_t* path, const clip_read_options& options,
                                    clip_facts* facts) {
     clip_origin origin;
-    origin.standard_input = path[0] == u'-' && path[1] == 0;
+    origin.standard_input = path && path[0] == u'-' && path[1] == 0;
     if (!origin.standard_input) origin.name = utf8_from_utf16(path);
     return open_reader(std::move(origin), options, facts);
 }

@@ -51,7 +51,7 @@ const char* start_file(clip_sound_file& file, const char16_t* path, const clip_f
 clip_sound_file* clip_sound_file_open(const char16_t* path, const clip_format* format,
                                       clip_sound* sound, clip_time from, std::int32_t rate_num,
                                       std::int32_t rate_den, const char** problem) {
-    if (!format || format->codecs || !sound || rate_num <= 0 || rate_den <= 0) {
+    if (!path || !format || format->codecs || !sound || rate_num <= 0 || rate_den <= 0) {
         *problem = error_text(EINVAL);
         return nullptr;
     }
