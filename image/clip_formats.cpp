@@ -35,12 +35,13 @@ constexpr encoder_kind keeping_alpha(const char* name, AVPixelFormat pixels, con
 
 // libx265 prints its banner on standard error unless told otherwise. libvpx and libaom keep to
 // the quality asked for only without a bit rate; they share rows among threads only when told.
-// FFV1 from level 3 codes slices, which threads share, and with g=1 every frame on its own. Y4M
-// takes its pictures as frames, not as bytes of raw video.
+// FFmpeg's SVT-AV1 takes crf 0 for none given. FFV1 from level 3 codes slices, which threads share,
+// and with g=1 every frame on its own. Y4M takes its pictures as frames, not as bytes of raw video.
 constexpr encoder_kind libx264 = lossy("libx264", "crf=18:preset=medium", x26x_crf, x26x_preset);
 constexpr encoder_kind libx265 =
     lossy("libx265", "crf=20:preset=medium:x265-params=log-level=error", x26x_crf, x26x_preset);
-constexpr encoder_kind libsvtav1 = lossy("libsvtav1", "crf=30", crf_63, {"preset", 0, 13}, 64);
+constexpr encoder_kind libsvtav1 =
+    lossy("libsvtav1", "crf=30", {"crf", 1, 63}, {"preset", 0, 13}, 64);
 constexpr encoder_kind libaom =
     lossy("libaom-av1", "crf=30:b=0:cpu-used=6:row-mt=1", crf_63, {"cpu-used", 0, 8});
 constexpr encoder_kind librav1e = lossy("librav1e", "qp=80", {"qp", 0, 255}, {"speed", 0, 10});

@@ -17,7 +17,8 @@ namespace korvel::test {
 namespace {
 
 constexpr int SIDE = 64, LOSSY = 8;
-const clip_settings small{SIDE, SIDE, 24, 1, 0, 1};
+constexpr std::uint32_t BACKGROUND = 0x2050A0;
+const clip_settings small{SIDE, SIDE, 24, 1, BACKGROUND, 1};
 
 // Skips, saying so, what this system's FFmpeg cannot encode.
 bool system_lacks(const clip_format* format, const clip_encoding& encoding) {
@@ -34,26 +35,27 @@ std::int64_t file_size(const std::string& path) {
 
 class ClipEncoders : public clip_test {};
 
-TEST_F(ClipEncoders, EveryCodecIsWrittenAsFfprobeNamesItAndReadsBack) {
+TEST_F(ClipEncoders, EveryCodecIsWrittenAsFfprobeNamesItReadsBackAndTakesItsCrf) {
     if (!run_ffmpeg(folder, "-version >/dev/null")) GTEST_SKIP() << "no ffmpeg program";
+    // Codecs with alpha give it back (depth 32), the others show the frames over the background.
     // Tags are told where the container carries them; NUT and Y4M do not.
-    for (const auto& [leaf, codec, probed, tolerance, tags] :
-         {std::tuple{"h.mp4", "h264", "h264", LOSSY, true},
-          {"x.mp4", "hevc", "hevc", LOSSY, true},
-          {"a.mp4", "av1", "av1", LOSSY, true},
-          {"f.mkv", "ffv1", "ffv1", 0, false},
-          {"h.mkv", "h264", "h264", LOSSY, true},
-          {"x.mkv", "hevc", "hevc", LOSSY, true},
-          {"a.mkv", "av1", "av1", LOSSY, true},
-          {"p.mov", "png", "png", 0, false},
-          {"r.mov", "prores", "prores", 1, true},
-          {"h.mov", "h264", "h264", LOSSY, true},
-          {"x.mov", "hevc", "hevc", LOSSY, true},
-          {"v.webm", "vp9", "vp9", LOSSY, true},
-          {"a.webm", "av1", "av1", LOSSY, true},
-          {"r.nut", "rawvideo", "rawvideo", 0, false},
-          {"f.nut", "ffv1", "ffv1", 0, false},
-          {"r.y4m", "rawvideo", "rawvideo", LOSSY, false}}) {
+    for (const auto& [leaf, codec, probed, depth, tolerance, tags] :
+         {std::tuple{"h.mp4", "h264", "h264", 24, LOSSY, true},
+          {"x.mp4", "hevc", "hevc", 24, LOSSY, true},
+          {"a.mp4", "av1", "av1", 24, LOSSY, true},
+          {"f.mkv", "ffv1", "ffv1", 32, 0, false},
+          {"h.mkv", "h264", "h264", 24, LOSSY, true},
+          {"x.mkv", "hevc", "hevc", 24, LOSSY, true},
+          {"a.MKV", "av1", "av1", 24, LOSSY, true},
+          {"p.mov", "png", "png", 32, 0, false},
+          {"r.mov", "prores", "prores", 32, 1, true},
+          {"h.mov", "h264", "h264", 24, LOSSY, true},
+          {"x.mov", "hevc", "hevc", 24, LOSSY, true},
+          {"v.webm", "vp9", "vp9", 32, LOSSY, true},
+          {"a.webm", "av1", "av1", 24, LOSSY, true},
+          {"r.nut", "rawvideo", "rawvideo", 32, 0, false},
+          {"f.nut", "ffv1", "ffv1", 32, 0, false},
+          {"r.y4m", "rawvideo", "rawvideo", 24, LOSSY, false}}) {
         SCOPED_TRACE(std::string(leaf) + " " + codec);
         const clip_format* format = clip_format_for(folder.name(leaf).c_str());
         clip_choices choices;
@@ -69,31 +71,21 @@ TEST_F(ClipEncoders, EveryCodecIsWrittenAsFfprobeNamesItAndReadsBack) {
         }
         clip_facts facts;
         clip_reader* reader = clip_reader_open(folder.name(leaf).c_str(), 1, &facts);
-        EXPECT_EQ(std::tuple(facts.width, facts.height, facts.frames), std::tuple(SIDE, SIDE, 3));
+        EXPECT_EQ(std::tuple(facts.width, facts.height, facts.frames, facts.depth, facts.rate_num),
+                  std::tuple(SIDE, SIDE, 3, depth, 24));
         for (int n = 1; n <= 3; ++n)
-            EXPECT_LE(mean_distance(clip_reader_next(reader),
-                                    [n](int x, int y) { return ramp_colour(x, y, n); }),
+            EXPECT_LE(mean_distance(
+                          clip_reader_next(reader),
+                          [n](int x, int y) { return ramp_colour(x, y, n); }, BACKGROUND),
                       tolerance)
                 << "frame " << n << " " << load_problem();
         clip_reader_close(reader);
-    }
-}
-
-TEST_F(ClipEncoders, CrfReachesEachEncoderThatTakesIt) {
-    for (const auto& [leaf, codec] :
-         {std::pair{"c.mp4", "h264"}, {"c.mkv", "hevc"}, {"c.mp4", "av1"}, {"c.webm", "vp9"}}) {
-        SCOPED_TRACE(codec);
-        const clip_format* format = clip_format_for(folder.name(leaf).c_str());
-        clip_choices choices;
-        choices.encoding.codec = codec;
-        if (system_lacks(format, choices.encoding)) continue;
-        std::int64_t sizes[2] = {};
-        for (const int crf : {4, 50}) {
-            choices.encoding.crf = crf;
-            ASSERT_EQ(write_frames(folder.name(leaf), format, small, choices, 3), "");
-            sizes[crf > 4] = file_size(folder.path(leaf));
-        }
-        EXPECT_GT(sizes[0], sizes[1] + 256);
+        // --crf reaches the encoders that take it: at the best quality the clip grows.
+        const std::int64_t default_size = file_size(folder.path(leaf));
+        choices.encoding.crf = 1;
+        if (*clip_encoding_problem(format, choices.encoding)) continue;
+        ASSERT_EQ(write_frames(folder.name(leaf), format, small, choices, 3), "");
+        EXPECT_GT(file_size(folder.path(leaf)), default_size + 256);
     }
 }
 
@@ -138,12 +130,10 @@ TEST_F(ClipEncoders, ChoicesAContainerCannotTakeAreRefusedBeforeAnythingIsWritte
           {"o.mov", "prores", 20, "", "prores takes no --crf (--crf goes to h264, hevc)"},
           {"o.y4m", "", -1, "fast", "rawvideo takes no --preset"},
           {"o.mp4", "", 52, "", "libx264 takes --crf 0 to 51"},
-          {"o.mp4", "h264", -2, "", "libx264 takes --crf 0 to 51"},
           {"o.mp4", "hevc", -1, "warp",
            "libx265 takes --preset ultrafast, superfast, veryfast, faster, fast, medium, slow, "
            "slower, veryslow or placebo"},
           {"o.webm", "vp9", -1, "9", "libvpx-vp9 takes --preset -8 to 8"},
-          {"o.webm", "vp9", -1, "4x", "libvpx-vp9 takes --preset -8 to 8"},
           {"o.mp4", "hevc", 28, "slow", ""},
           {"o.webm", "", 63, "-8", ""}}) {
         SCOPED_TRACE(leaf);

@@ -1,6 +1,7 @@
 // The clip tests' tools.
 #include "tests/image/clip_tools.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -50,8 +51,9 @@ image_handle_t canvas_of(int width, int height,
 }
 
 std::uint32_t ramp_colour(int x, int y, int n) {
-    const std::uint32_t red = (x * 3 + n * 20) & 0xFF, green = (x * y * 37 + n * 11) & 0x0F;
-    return 0xFF000000u | red << 16 | green << 8 | ((y * 4) & 0xFF);
+    const std::uint32_t alpha = 255 - ((x * 4) & 0xFF), red = (x * 3 + n * 20) & 0xFF,
+                        green = (x * y * 37 + n * 11) & 0x0F, blue = (y * 4) & 0xFF;
+    return alpha << 24 | red << 16 | green << 8 | blue;
 }
 
 std::function<std::uint32_t(int, int)> raw_rgb_colour(const std::string& rows, int width) {
@@ -61,17 +63,24 @@ std::function<std::uint32_t(int, int)> raw_rgb_colour(const std::string& rows, i
     };
 }
 
-double mean_distance(image_handle_t frame, const std::function<std::uint32_t(int, int)>& colour) {
+double mean_distance(image_handle_t frame, const std::function<std::uint32_t(int, int)>& colour,
+                     std::uint32_t background) {
     const bitmap* b = bitmap_get(frame);
     if (!b) return 255;
+    const int channels = b->depth / 8;
     double sum = 0;
     for (int y = 0; y < b->height; ++y)
-        for (int x = 0; x < b->width; ++x)
-            for (int c = 0; c < 3; ++c)
-                sum += std::abs(
-                    int(b->pixels[(b->height - 1 - y) * b->stride + x * b->depth / 8 + c]) -
-                    int((colour(x, y) >> (8 * c)) & 0xFF));
-    const double mean = sum / (3.0 * b->width * b->height);
+        for (int x = 0; x < b->width; ++x) {
+            const std::uint32_t wanted = colour(x, y);
+            const double alpha = channels == 4 ? 1 : (wanted >> 24) / 255.0;
+            for (int c = 0; c < channels; ++c) {
+                const double shown = ((wanted >> (8 * c)) & 0xFF) * alpha +
+                                     ((background >> (8 * c)) & 0xFF) * (1 - alpha);
+                sum += std::abs(b->pixels[(b->height - 1 - y) * b->stride + x * channels + c] -
+                                std::round(shown));
+            }
+        }
+    const double mean = sum / (double(channels) * b->width * b->height);
     bitmap_delete(frame);
     return mean;
 }

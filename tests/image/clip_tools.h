@@ -39,15 +39,17 @@ std::vector<std::string> probe(const scratch_folder& folder, const std::string& 
 image_handle_t canvas_of(int width, int height,
                          const std::function<std::uint32_t(int, int)>& colour);
 
-// The colour of the ramp canvases write_frames writes, frame n (from 1), as 0xAARRGGBB.
+// The colour of the canvases write_frames writes, frame n (from 1), as 0xAARRGGBB: ramps unlike in
+// every frame, from opaque on the left to nearly clear on the right.
 std::uint32_t ramp_colour(int x, int y, int n);
 
 // The colour of pixel (x, y) of rgb24 rows width pixels wide, as 0xFFRRGGBB.
 std::function<std::uint32_t(int, int)> raw_rgb_colour(const std::string& rows, int width);
 
-// Mean difference of the colour bytes of a frame from colour (alpha left out), which frees the
-// frame; 255 for no frame.
-double mean_distance(image_handle_t frame, const std::function<std::uint32_t(int, int)>& colour);
+// Mean difference of the bytes of a frame, which is freed, from colour's: all four of a 32-bit
+// frame, else the colour shown over background (0xRRGGBB). 255 for no frame.
+double mean_distance(image_handle_t frame, const std::function<std::uint32_t(int, int)>& colour,
+                     std::uint32_t background = 0);
 
 // Writes frames canvases of a ramp that changes from frame to frame; "" or why it failed. Before
 // each frame, before_frame(n) runs (from 1).
