@@ -88,7 +88,7 @@ void write_images(const fs::path& folder) {
 }
 
 // Three frames of colour that varies from pixel to pixel and frame to frame, with the sound of the
-// clip at source when one is named; the smallest size of 16 and 64 pixels the codec takes.
+// clip at source when there is one; the smallest size of 16 and 64 pixels the codec takes.
 void write_clip(const fs::path& path, const korvel::clip_format* format, const std::string& codec,
                 const fs::path& source) {
     using namespace korvel;
@@ -96,9 +96,7 @@ void write_clip(const fs::path& path, const korvel::clip_format* format, const s
     options.keep_sound = true;
     clip_facts facts;
     clip_reader* reader =
-        source.empty()
-            ? nullptr
-            : clip_reader_open_with(utf16_from_utf8(source.string()).c_str(), options, &facts);
+        clip_reader_open_with(utf16_from_utf8(source.string()).c_str(), options, &facts);
     clip_choices choices;
     choices.encoding.codec = codec.c_str();
     choices.sound = clip_reader_sound(reader);
@@ -124,25 +122,23 @@ void write_clip(const fs::path& path, const korvel::clip_format* format, const s
     clip_reader_close(reader);
 }
 
-// Every codec of every container that this system's FFmpeg has, without sound and, when the ffmpeg
-// program can make a clip with sound to take it from, with it (that clip is a seed as well).
+// Every codec of every container that this system's FFmpeg has, with sound where the container
+// takes it and the ffmpeg program can make a clip with sound to take it from (a seed as well).
 void write_clips(const fs::path& folder) {
     using namespace korvel;
     const fs::path seeds = folder / "clip_read";
     fs::create_directories(seeds);
     const fs::path source = seeds / "source.nut";
-    const bool sound =
-        std::system(("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=s=16x16:r=8:d=0.5 "
-                     "-f lavfi -i sine=r=8000:d=0.5 -c:v rawvideo -c:a pcm_s16le '" +
-                     source.string() + "'")
-                        .c_str()) == 0;
+    std::system(("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=s=16x16:r=8:d=0.5 -f lavfi -i "
+                 "sine=r=8000:d=0.5 -c:v rawvideo -c:a pcm_s16le '" +
+                 source.string() + "'")
+                    .c_str());
     for (const char16_t* extension : {u".mp4", u".mkv", u".mov", u".webm", u".nut", u".y4m"}) {
         const clip_format* format = clip_format_for(extension);
         std::istringstream codecs(clip_format_codecs(format));
         for (std::string codec; std::getline(codecs >> std::ws, codec, ',');) {
-            const std::string name = std::string(clip_format_name(format)) + "-" + codec;
-            write_clip(seeds / name, format, codec, {});
-            if (sound) write_clip(seeds / (name + "-sound"), format, codec, source);
+            write_clip(seeds / (std::string(clip_format_name(format)) + "-" + codec), format, codec,
+                       source);
         }
     }
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -36,14 +37,10 @@ decoded_sound decode_sound(const scratch_folder& folder, const std::string& leaf
         folder, "ffmpeg -v error -i " + leaf + " -map 0:a -c copy -f framemd5 -y hashes -map 0:a " +
                     "-ac 1 -ar 8000 -f s16le -y pcm && cat hashes"));
     decoded_sound sound{{}, read_file(folder.path("pcm"))};
+    char hash[33] = {};
     for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line[0] != '#') {
-            std::istringstream fields(line);
-            std::string field;
-            for (int i = 0; i < 6; ++i)
-                std::getline(fields >> std::ws, field, ',');
-            sound.hashes.insert(field);
-        }
+        if (std::sscanf(line.c_str(), "%*d, %*d, %*d, %*d, %*d, %32s", hash) == 1)
+            sound.hashes.insert(hash);
     return sound;
 }
 
@@ -85,7 +82,7 @@ std::string carry_sound(const scratch_folder& folder, const std::string& input,
     if (const clip_format* format = clip_format_for(folder.name(leaf).c_str())) {
         const clip_choices choices{{}, clip_reader_sound(reader), span_start};
         problem = write_frames(folder.name(leaf), format, {64, 64, OUTPUT_RATE, 1, 0, 1}, choices,
-                               frames, read_inputs);
+                               frames, ramp_colour, read_inputs);
     } else {
         const char* cause = "";
         clip_sound_file* file = clip_sound_file_open(

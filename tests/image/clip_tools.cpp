@@ -87,13 +87,14 @@ double mean_distance(image_handle_t frame, const std::function<std::uint32_t(int
 
 std::string write_frames(const std::u16string& path, const clip_format* format,
                          const clip_settings& settings, const clip_choices& choices, int frames,
+                         const std::function<std::uint32_t(int, int, int)>& colour,
                          const std::function<void(int)>& before_frame) {
     const char* problem = "";
     clip_writer* writer = clip_writer_open_with(path.c_str(), format, settings, choices, &problem);
     for (int n = 1; writer && n <= frames; ++n) {
         if (before_frame) before_frame(n);
-        const auto ramp = [n](int x, int y) { return ramp_colour(x, y, n); };
-        if (!clip_writer_add(writer, canvas_of(settings.width, settings.height, ramp))) break;
+        const auto pixel = [&colour, n](int x, int y) { return colour(x, y, n); };
+        if (!clip_writer_add(writer, canvas_of(settings.width, settings.height, pixel))) break;
     }
     const bool finished = writer && clip_writer_finish(writer);
     const std::string cause = writer ? clip_writer_problem(writer) : problem;

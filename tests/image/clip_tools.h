@@ -51,10 +51,11 @@ std::function<std::uint32_t(int, int)> raw_rgb_colour(const std::string& rows, i
 double mean_distance(image_handle_t frame, const std::function<std::uint32_t(int, int)>& colour,
                      std::uint32_t background = 0);
 
-// Writes frames canvases of a ramp that changes from frame to frame; "" or why it failed. Before
-// each frame, before_frame(n) runs (from 1).
+// Writes frames canvases whose pixel (x, y) in frame n (from 1) is colour(x, y, n); "" or why it
+// failed. Before each frame, before_frame(n) runs.
 std::string write_frames(const std::u16string& path, const clip_format* format,
                          const clip_settings& settings, const clip_choices& choices, int frames,
+                         const std::function<std::uint32_t(int, int, int)>& colour = ramp_colour,
                          const std::function<void(int)>& before_frame = nullptr);
 
 // Runs body with the file descriptor fd (0 or 1) joined to the shell command's pipe: what it
