@@ -34,7 +34,9 @@ struct clip_facts {
 struct clip_read_options {
     std::int32_t threads = 0;       // decoder threads; 0: as many as there are processors
     bool keep_orientation = false;  // give the pictures as stored, however they are shown
-    bool keep_sound = false;        // hold the first audio stream's packets for a writer
+    bool keep_sound = false;        // hold the first audio stream's packets for a writer: ask
+                                    // only when one will take them, as held packets stay until
+                                    // taken (past 256 MiB the writers fail)
     std::int64_t largest_frame = 0; // the most pixels a frame may have; 0: as many as fit the
                                     // 1 GiB pixel limit at 32 bits
 };
