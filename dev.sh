@@ -14,7 +14,7 @@ packages=(
     libpng-dev zlib1g-dev
     qt6-base-dev fonts-dejavu-core
     libtbb-dev libdeflate-dev
-    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
     clang libclang-rt-14-dev clang-format
     help2man
 )
@@ -139,7 +139,7 @@ make_package() {
 }
 
 # The libFuzzer targets, each built from tests/fuzz/NAME_fuzz.cpp.
-fuzz_targets=(png_catch png_twin bmp_read icon_read pref_file str_to_int name_pattern)
+fuzz_targets=(png_catch png_twin bmp_read icon_read pref_file str_to_int name_pattern clip_read)
 
 # Builds the targets with clang into build-fuzz/ (only the runtime and image libraries, no Qt) and
 # writes their seeds afresh.

@@ -15,6 +15,8 @@ extern "C" {
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 namespace korvel {
 namespace {
@@ -105,6 +107,28 @@ sws_picture frame_picture(const AVFrame& frame) {
     return picture;
 }
 
+constexpr int HD_ROWS = 720;
+
+AVColorSpace matrix_for_rows(int rows) {
+    return rows >= HD_ROWS ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+}
+
+// A tag as the file holds it: a damaged file can put any number into a field of enum type, which
+// only its bytes may then be read as.
+template <typename Tag>
+int tag_value(const Tag& field) {
+    int value = 0;
+    static_assert(sizeof field == sizeof value);
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
+// The frame's matrix tag, or for an untagged frame the one players assume.
+int colour_matrix(const AVFrame& frame) {
+    const int tag = tag_value(frame.colorspace);
+    return tag == AVCOL_SPC_UNSPECIFIED ? matrix_for_rows(frame.height) : tag;
+}
+
 // Same size both sides: the filter only matters for chroma, interpolated to full resolution and
 // rounded the same on every machine.
 bool scale(const sws_picture& from, const sws_picture& to, const AVFrame& frame,
@@ -115,9 +139,9 @@ bool scale(const sws_picture& from, const sws_picture& to, const AVFrame& frame,
                                       frame.width, frame.height, to.format, flags, nullptr, nullptr,
                                       nullptr));
     if (!scaler) return false;
-    // libswscale applies these to whichever side is YUV.
-    const int* coefficients = sws_getCoefficients(frame.colorspace);
-    const int full_range = frame.color_range == AVCOL_RANGE_JPEG;
+    // libswscale applies these to whichever side is YUV; it takes unknown tags as BT.601.
+    const int* coefficients = sws_getCoefficients(colour_matrix(frame));
+    const int full_range = tag_value(frame.color_range) == AVCOL_RANGE_JPEG;
     sws_setColorspaceDetails(scaler.get(), coefficients, full_range, coefficients, full_range, 0,
                              1 << 16, 1 << 16);
     return sws_scale(scaler.get(), from.planes, from.strides, 0, frame.height, to.planes,
@@ -148,8 +172,10 @@ void ffmpeg_free::operator()(SwsContext* scaler) const {
     sws_freeContext(scaler);
 }
 
+// SVT-AV1 prints its banner on standard error unless its own variable says otherwise; a value
+// the user set stays.
 void ffmpeg_quiet() {
-    static const bool quiet = (av_log_set_callback(count_error), true);
+    static const bool quiet = (av_log_set_callback(count_error), setenv("SVT_LOG", "1", 0), true);
     (void)quiet;
 }
 
@@ -160,6 +186,14 @@ std::uint64_t ffmpeg_errors_logged() {
 int errno_of(int averror) {
     const int error = -averror;
     return averror < 0 && *error_text(error) ? error : 0;
+}
+
+void tag_yuv_colour(AVCodecContext& encoder) {
+    const bool hd = encoder.height >= HD_ROWS;
+    encoder.colorspace = matrix_for_rows(encoder.height);
+    encoder.color_primaries = hd ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+    encoder.color_trc = hd ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+    encoder.color_range = AVCOL_RANGE_MPEG;
 }
 
 bool picture_copy(AVFrame& frame, const bitmap& b, picture_way way,

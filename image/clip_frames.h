@@ -26,7 +26,8 @@ template <typename T>
 using ffmpeg_ptr = std::unique_ptr<T, ffmpeg_free>;
 
 // Takes over FFmpeg's log for good: nothing is printed, as Korvel reports the causes of failures
-// in its own words, but the errors logged on each thread are counted.
+// in its own words, but the errors logged on each thread are counted. SVT-AV1, which logs on its
+// own, is told to print errors only (SVT_LOG=1) unless the environment says otherwise.
 void ffmpeg_quiet();
 
 // How many errors FFmpeg has logged on the calling thread. Some damage is only told this way: a
@@ -40,11 +41,17 @@ int errno_of(int averror);
 
 enum class picture_way { into_bitmap, into_frame };
 
+// Tags the encoder's YUV pictures with the colour libswscale converts them in, as players assume
+// it of untagged pictures: BT.709 for frames of 720 rows or more, else BT.601 (as SMPTE 170M),
+// in limited range.
+void tag_yuv_colour(AVCodecContext& encoder);
+
 // Copies the picture between the frame and b, a bitmap of the frame's size: a 24- or 32-bit one
 // into_bitmap (alpha 255 when the frame has none), a 32-bit one into_frame (which must be
 // writable). 8-bit RGB pictures are copied byte for byte, as the PNG decoder gives them; others
-// are converted with libswscale in the frame's colour space and range, its context kept in scaler
-// for the next frame. False when libswscale cannot convert them.
+// are converted with libswscale in the frame's colour matrix and range (an untagged matrix taken
+// as tag_yuv_colour would tag it), its context kept in scaler for the next frame. False when
+// libswscale cannot convert them.
 bool picture_copy(AVFrame& frame, const bitmap& b, picture_way way, ffmpeg_ptr<SwsContext>& scaler);
 
 } // namespace korvel

@@ -1,31 +1,36 @@
 // The clip reader: libavformat finds the first video stream, libavcodec decodes it, and each
-// frame becomes a bitmap as the PNG decoder would have made it.
+// frame becomes a bitmap as the PNG decoder would have made it, turned upright when the stream
+// says it is shown turned. Audio packets met on the way are kept for a writer when asked.
 #include "image/clip_reader.h"
 
 #include "image/clip_frames.h"
+#include "image/clip_input.h"
+#include "image/clip_orientation.h"
+#include "image/clip_sound_queue.h"
 #include "image/load_problem.h"
+#include "image/pixel_budget.h"
 #include "runtime/utf.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/pixdesc.h>
 }
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 
 namespace korvel {
 namespace {
 
-struct input_close {
-    void operator()(AVFormatContext* container) const { avformat_close_input(&container); }
-};
-
-using input_ptr = std::unique_ptr<AVFormatContext, input_close>;
+constexpr const char* TOO_LARGE = "its frames are larger than korvel takes";
+constexpr std::int32_t LARGEST_SIDE = 32767;
 
 // The system's word when FFmpeg met a system error, else the file is of no kind FFmpeg knows.
 void note_unreadable(int averror) {
@@ -35,19 +40,11 @@ void note_unreadable(int averror) {
         load_problem_note("not a video or picture korvel can read");
 }
 
-// "file:" keeps a name with a colon from being taken for another of FFmpeg's protocols.
-input_ptr open_input(const std::string& name) {
-    AVFormatContext* opened = nullptr;
-    const int result = avformat_open_input(&opened, ("file:" + name).c_str(), nullptr, nullptr);
-    if (result < 0) note_unreadable(result);
-    return input_ptr(opened);
-}
-
-// The first video stream that is not a cover picture, or -1.
-int first_video_stream(const AVFormatContext& container) {
+// The first stream of the type that is not a cover picture, or -1.
+int first_stream(const AVFormatContext& container, AVMediaType type) {
     for (unsigned i = 0; i < container.nb_streams; ++i) {
         const AVStream& stream = *container.streams[i];
-        if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        if (stream.codecpar->codec_type == type &&
             !(stream.disposition & AV_DISPOSITION_ATTACHED_PIC))
             return static_cast<int>(i);
     }
@@ -70,20 +67,109 @@ bool format_has_alpha(int format) {
 } // namespace
 
 struct clip_reader {
+    clip_origin origin;
+    clip_read_options options;
+    std::mutex demux; // the container and what follows it here, shared with a writer's sound
     input_ptr container;
     int stream_index = -1;
+    int sound_index = -1;
+    std::int64_t sound_reached = INT64_MIN; // the latest start of a sound packet kept
+    bool read_past = false;                 // a writer read on for its sound, past pictures
+    std::shared_ptr<clip_sound> sound;
+
     ffmpeg_ptr<AVCodecContext> decoder;
     ffmpeg_ptr<AVPacket> packet;
     ffmpeg_ptr<AVFrame> frame;
     ffmpeg_ptr<SwsContext> scaler;
+    orientation turn;
     clip_facts facts;
     std::int64_t delivered = 0;
+    std::int64_t next_time = 0; // where a frame without a time is shown
+
+    ~clip_reader() {
+        if (!sound) return;
+        {
+            std::lock_guard reading(sound->reading_lock);
+            sound->read_on = nullptr;
+        }
+        sound_end(*sound);
+    }
 };
 
 namespace {
 
+std::int64_t largest_frame(const clip_read_options& options) {
+    return options.largest_frame > 0 ? options.largest_frame : LARGEST_PIXEL_BYTES / 4;
+}
+
+// Whether a picture of that size may be made at all: checked before any pixel memory is taken.
+bool size_allowed(const clip_reader& reader, std::int64_t width, std::int64_t height) {
+    return width <= LARGEST_SIDE && height <= LARGEST_SIDE &&
+           pixel_memory_allowed(std::int64_t{row_bytes(static_cast<std::int32_t>(width), 32)},
+                                height) &&
+           width * height <= largest_frame(reader.options);
+}
+
+// Keeps a sound packet met while reading; the caller holds the demuxer's lock.
+void keep_if_sound(clip_reader& reader, AVPacket& packet) {
+    if (!reader.sound || packet.stream_index != reader.sound_index) return;
+    sound_hold(*reader.sound, packet);
+    if (packet.pts != AV_NOPTS_VALUE)
+        reader.sound_reached = std::max(reader.sound_reached, packet.pts);
+}
+
+// The next packet of the picture stream, keeping sound packets on the way; FFmpeg's error or
+// AVERROR_EOF at the end, which ends the sound too.
+int read_picture_packet(clip_reader& reader) {
+    std::lock_guard lock(reader.demux);
+    if (reader.read_past) return AVERROR_EOF;
+    for (;;) {
+        const int result = av_read_frame(reader.container.get(), reader.packet.get());
+        if (result < 0) {
+            if (reader.sound) sound_end(*reader.sound);
+            return result;
+        }
+        if (reader.packet->stream_index == reader.stream_index) return 0;
+        keep_if_sound(reader, *reader.packet);
+        av_packet_unref(reader.packet.get());
+    }
+}
+
+// A finishing writer's reading on for sound: pictures met are dropped, so the reader gives no
+// frame after it.
+void read_on_for_sound(void* state, std::int64_t tick) {
+    auto& reader = *static_cast<clip_reader*>(state);
+    std::lock_guard lock(reader.demux);
+    ffmpeg_ptr<AVPacket> packet(av_packet_alloc());
+    while (packet && reader.sound_reached < tick) {
+        if (av_read_frame(reader.container.get(), packet.get()) < 0) break;
+        reader.read_past = reader.read_past || packet->stream_index == reader.stream_index;
+        keep_if_sound(reader, *packet);
+        av_packet_unref(packet.get());
+    }
+    if (reader.sound_reached < tick) sound_end(*reader.sound);
+}
+
+bool keep_sound(clip_reader& reader) {
+    reader.sound_index = first_stream(*reader.container, AVMEDIA_TYPE_AUDIO);
+    reader.facts.has_sound = reader.sound_index >= 0;
+    if (!reader.options.keep_sound || reader.sound_index < 0) return true;
+    const AVStream& stream = *reader.container->streams[reader.sound_index];
+    auto sound = std::make_shared<clip_sound>();
+    sound->parameters.reset(avcodec_parameters_alloc());
+    if (!sound->parameters || avcodec_parameters_copy(sound->parameters.get(), stream.codecpar) < 0)
+        return false;
+    sound->time_base = stream.time_base;
+    const AVRational picture_base{reader.facts.time_num, reader.facts.time_den};
+    sound->first_picture = av_rescale_q(reader.facts.start, picture_base, stream.time_base);
+    sound->read_on = read_on_for_sound;
+    sound->reader = &reader;
+    reader.sound = std::move(sound);
+    return true;
+}
+
 // Opens the decoder with frame threads and settles the depth of the frames.
-bool open_decoder(clip_reader& reader, std::int32_t threads) {
+bool open_decoder(clip_reader& reader) {
     const AVStream& stream = *reader.container->streams[reader.stream_index];
     const AVCodec* libvpx =
         vp9_with_alpha(stream) ? avcodec_find_decoder_by_name("libvpx-vp9") : nullptr;
@@ -100,8 +186,10 @@ bool open_decoder(clip_reader& reader, std::int32_t threads) {
         load_problem_note("out of memory");
         return false;
     }
-    reader.decoder->thread_count = threads;
+    reader.decoder->thread_count = reader.options.threads;
     reader.decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    reader.decoder->max_pixels = largest_frame(reader.options);
+    reader.decoder->pkt_timebase = stream.time_base;
     const int result = avcodec_open2(reader.decoder.get(), codec, nullptr);
     if (result < 0) {
         load_problem_note(result == AVERROR(ENOMEM) ? "out of memory" : "damaged");
@@ -114,24 +202,57 @@ bool open_decoder(clip_reader& reader, std::int32_t threads) {
     return true;
 }
 
+void read_orientation(clip_reader& reader, const AVStream& stream) {
+    std::size_t size = 0;
+    const auto* matrix = reinterpret_cast<const std::int32_t*>(
+        av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size));
+    if (!reader.options.keep_orientation && size >= 9 * sizeof(std::int32_t))
+        reader.turn = orientation_of(matrix);
+    reader.facts.turned = !is_upright(reader.turn);
+    if (swaps_sides(reader.turn)) std::swap(reader.facts.width, reader.facts.height);
+}
+
+// Times as the stream counts them; a length from the container when the stream does not say.
 void read_facts(clip_reader& reader) {
     const AVStream& stream = *reader.container->streams[reader.stream_index];
-    reader.facts.width = stream.codecpar->width;
-    reader.facts.height = stream.codecpar->height;
+    clip_facts& facts = reader.facts;
+    facts.width = stream.codecpar->width;
+    facts.height = stream.codecpar->height;
     AVRational rate = stream.avg_frame_rate.num > 0 ? stream.avg_frame_rate : stream.r_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) rate = {0, 1};
-    reader.facts.rate_num = rate.num;
-    reader.facts.rate_den = rate.den;
+    facts.rate_num = rate.num;
+    facts.rate_den = rate.den;
+    facts.time_num = stream.time_base.num;
+    facts.time_den = stream.time_base.den;
+    facts.start = stream.start_time != AV_NOPTS_VALUE ? stream.start_time : 0;
+    reader.next_time = facts.start;
+    const std::int64_t whole = reader.container->duration;
+    facts.duration = stream.duration != AV_NOPTS_VALUE ? stream.duration
+                     : whole != AV_NOPTS_VALUE
+                         ? av_rescale_q(whole, AVRational{1, AV_TIME_BASE}, stream.time_base)
+                         : -1;
+    read_orientation(reader, stream);
+}
+
+bool reopen(clip_reader& reader) {
+    reader.container.reset();
+    const int result = open_input(reader.origin, reader.container);
+    if (result < 0) note_unreadable(result);
+    return result >= 0;
 }
 
 // Containers that do not say how many frames they hold are read through once to count the
 // stream's packets, then opened afresh to decode from the start: seeking back to the start is not
 // something every container does exactly. A count is only as good as the read, so a file the
-// demuxer found damaged on the way is refused.
-bool count_frames(clip_reader& reader, const std::string& name) {
+// demuxer found damaged on the way is refused. A stream on standard input can only be read once.
+bool count_frames(clip_reader& reader) {
     const AVStream& stream = *reader.container->streams[reader.stream_index];
     reader.facts.frames = stream.nb_frames;
     if (reader.facts.frames > 0) return true;
+    if (reader.origin.standard_input) {
+        reader.facts.frames = CLIP_FRAMES_UNKNOWN;
+        return true;
+    }
     const std::uint64_t errors_before = ffmpeg_errors_logged();
     while (av_read_frame(reader.container.get(), reader.packet.get()) >= 0) {
         reader.facts.frames += reader.packet->stream_index == reader.stream_index;
@@ -141,38 +262,56 @@ bool count_frames(clip_reader& reader, const std::string& name) {
         load_problem_note("damaged");
         return false;
     }
-    reader.container = open_input(name);
-    return reader.container != nullptr;
+    return reopen(reader);
 }
 
-bool open_clip(clip_reader& reader, const std::string& name, std::int32_t threads) {
-    reader.container = open_input(name);
-    if (!reader.container) return false;
-    const int result = avformat_find_stream_info(reader.container.get(), nullptr);
+bool open_clip(clip_reader& reader) {
+    const int result = open_input(reader.origin, reader.container);
     if (result < 0) {
         note_unreadable(result);
         return false;
     }
-    reader.stream_index = first_video_stream(*reader.container);
+    reader.stream_index = first_stream(*reader.container, AVMEDIA_TYPE_VIDEO);
     if (reader.stream_index < 0) {
         load_problem_note("no video stream");
         return false;
     }
-    if (!open_decoder(reader, threads)) return false;
+    const AVCodecParameters& stored = *reader.container->streams[reader.stream_index]->codecpar;
+    if (!size_allowed(reader, stored.width, stored.height)) {
+        load_problem_note(TOO_LARGE);
+        return false;
+    }
+    if (!open_decoder(reader)) return false;
     read_facts(reader);
-    return count_frames(reader, name);
+    if (!count_frames(reader)) return false;
+    if (keep_sound(reader)) return true;
+    load_problem_note("out of memory");
+    return false;
 }
 
-// Feeds the decoder the stream's next packet, or tells it the stream has ended once the file holds
-// no more: a read that fails ends the stream as well, and a count not reached says so.
-int send_next_packet(clip_reader& reader) {
-    while (av_read_frame(reader.container.get(), reader.packet.get()) >= 0) {
-        const bool ours = reader.packet->stream_index == reader.stream_index;
-        const int sent = ours ? avcodec_send_packet(reader.decoder.get(), reader.packet.get()) : 0;
-        av_packet_unref(reader.packet.get());
-        if (ours) return sent;
+clip_reader* open_reader(clip_origin origin, const clip_read_options& options, clip_facts* facts) {
+    load_problem_clear();
+    ffmpeg_quiet();
+    try {
+        auto reader = std::make_unique<clip_reader>();
+        reader->origin = std::move(origin);
+        reader->options = options;
+        if (!open_clip(*reader)) return nullptr;
+        *facts = reader->facts;
+        return reader.release();
+    } catch (const std::bad_alloc&) {
+        load_problem_note("out of memory");
+        return nullptr;
     }
-    return avcodec_send_packet(reader.decoder.get(), nullptr);
+}
+
+// Feeds the decoder the stream's next packet, or tells it the stream has ended once the input
+// holds no more: a read that fails ends the stream as well, and a count not reached says so.
+int send_next_packet(clip_reader& reader) {
+    if (read_picture_packet(reader) < 0) return avcodec_send_packet(reader.decoder.get(), nullptr);
+    const int sent = avcodec_send_packet(reader.decoder.get(), reader.packet.get());
+    av_packet_unref(reader.packet.get());
+    return sent;
 }
 
 // Decodes until a frame comes out: 0, AVERROR_EOF once the stream has no more, or the error.
@@ -186,14 +325,21 @@ int decode_frame(clip_reader& reader) {
 }
 
 // Why the decoder gave no frame: the stream ended before the counted frames, or it failed.
-const char* decode_cause(int averror) {
-    if (averror == AVERROR_EOF) return "cut short";
+const char* decode_cause(const clip_reader& reader, int averror) {
+    if (averror == AVERROR_EOF) {
+        if (reader.read_past) return "read past by its sound's writer";
+        return reader.facts.frames == CLIP_FRAMES_UNKNOWN ? nullptr : "cut short";
+    }
     return averror == AVERROR(ENOMEM) ? "out of memory" : "damaged";
 }
 
 image_handle_t bitmap_of_frame(clip_reader& reader) {
     AVFrame& frame = *reader.frame;
-    const image_handle_t handle = bitmap_create(frame.width, frame.height, reader.facts.depth);
+    if (!size_allowed(reader, frame.width, frame.height)) {
+        load_problem_note(TOO_LARGE);
+        return 0;
+    }
+    image_handle_t handle = bitmap_create(frame.width, frame.height, reader.facts.depth);
     const bitmap* b = bitmap_get(handle);
     if (!b) {
         load_problem_note("out of memory");
@@ -204,36 +350,73 @@ image_handle_t bitmap_of_frame(clip_reader& reader) {
         bitmap_delete(handle);
         return 0;
     }
+    if (!is_upright(reader.turn) && !(handle = turned_upright(handle, reader.turn)))
+        load_problem_note("out of memory");
     return handle;
+}
+
+// The frame's time, or the one after the frame before at the stream's rate.
+std::int64_t frame_time(clip_reader& reader) {
+    const AVFrame& frame = *reader.frame;
+    const std::int64_t time = frame.best_effort_timestamp != AV_NOPTS_VALUE
+                                  ? frame.best_effort_timestamp
+                                  : reader.next_time;
+    const AVRational base{reader.facts.time_num, reader.facts.time_den};
+    const AVRational rate{reader.facts.rate_num, reader.facts.rate_den};
+    const std::int64_t step = frame.pkt_duration > 0 ? frame.pkt_duration
+                              : rate.num > 0         ? av_rescale_q(1, av_inv_q(rate), base)
+                                                     : 1;
+    reader.next_time = time + step;
+    return time;
 }
 
 } // namespace
 
-clip_reader* clip_reader_open(const char16_t* path, std::int32_t threads, clip_facts* facts) {
-    load_problem_clear();
-    ffmpeg_quiet();
-    try {
-        auto reader = std::make_unique<clip_reader>();
-        if (!open_clip(*reader, utf8_from_utf16(path), threads)) return nullptr;
-        *facts = reader->facts;
-        return reader.release();
-    } catch (const std::bad_alloc&) {
-        load_problem_note("out of memory");
-        return nullptr;
-    }
+clip_reader* clip_reader_open_with(const char16_t* path, const clip_read_options& options,
+                                   clip_facts* facts) {
+    clip_origin origin;
+    origin.standard_input = path && path[0] == u'-' && path[1] == 0;
+    if (!origin.standard_input) origin.name = utf8_from_utf16(path);
+    return open_reader(std::move(origin), options, facts);
 }
 
-image_handle_t clip_reader_next(clip_reader* reader) {
-    if (!reader || reader->delivered >= reader->facts.frames) return 0;
+clip_reader* clip_reader_open(const char16_t* path, std::int32_t threads, clip_facts* facts) {
+    clip_read_options options;
+    options.threads = threads;
+    return clip_reader_open_with(path, options, facts);
+}
+
+clip_reader* clip_reader_open_memory(const std::uint8_t* bytes, std::size_t size,
+                                     const clip_read_options& options, clip_facts* facts) {
+    clip_origin origin;
+    origin.bytes = bytes;
+    origin.size = size;
+    return open_reader(std::move(origin), options, facts);
+}
+
+image_handle_t clip_reader_next_timed(clip_reader* reader, std::int64_t* time) {
+    if (!reader ||
+        (reader->facts.frames != CLIP_FRAMES_UNKNOWN && reader->delivered >= reader->facts.frames))
+        return 0;
     const int result = decode_frame(*reader);
     if (result < 0) {
-        load_problem_note(decode_cause(result));
+        if (const char* cause = decode_cause(*reader, result)) load_problem_note(cause);
         return 0;
     }
+    *time = frame_time(*reader);
     const image_handle_t handle = bitmap_of_frame(*reader);
     av_frame_unref(reader->frame.get());
     reader->delivered += handle != 0;
     return handle;
+}
+
+image_handle_t clip_reader_next(clip_reader* reader) {
+    std::int64_t time = 0;
+    return clip_reader_next_timed(reader, &time);
+}
+
+clip_sound* clip_reader_sound(clip_reader* reader) {
+    return reader ? reader->sound.get() : nullptr;
 }
 
 void clip_reader_close(clip_reader* reader) {

@@ -1,10 +1,11 @@
-// The clip writer: each canvas is converted to the encoder's pixel format, encoded with
-// libavcodec and muxed with libavformat into the container its kind names.
+// The clip writer: each canvas is converted to the encoder's pixel format, encoded with libavcodec
+// and muxed with libavformat, the input's sound interleaved by time as the frames go.
 #include "image/clip_writer.h"
 
 #include "image/clip_frames.h"
+#include "image/clip_output.h"
+#include "image/clip_sound_track.h"
 #include "runtime/error_text.h"
-#include "runtime/utf.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,66 +13,14 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <string>
 
 namespace korvel {
 namespace {
-
-struct clip_kind {
-    clip_format format;
-    AVPixelFormat pixels;
-    const char* options;   // the encoder's, as av_dict_parse_string reads them
-    bool needs_even_sides; // 4:2:0 H.264 cannot encode half a chroma sample
-};
-
-// FFV1 from level 3 codes slices, which threads share, and with g=1 every frame on its own.
-// libvpx keeps to the quality asked for only without a bit rate, and shares rows among threads
-// only when told.
-constexpr clip_kind kinds[] = {
-    {{".mkv", "matroska", "ffv1", 1}, AV_PIX_FMT_BGRA, "level=3:g=1", false},
-    {{".mov", "mov", "png", 1}, AV_PIX_FMT_RGBA, "pred=mixed", false},
-    {{".webm", "webm", "libvpx-vp9", 1}, AV_PIX_FMT_YUVA420P, "crf=30:b=0:row-mt=1", false},
-    {{".mp4", "mp4", "libx264", 0}, AV_PIX_FMT_YUV420P, "crf=18:preset=medium", true},
-};
-
-const clip_kind* kind_of(const clip_format* format) {
-    for (const clip_kind& kind : kinds)
-        if (&kind.format == format) return &kind;
-    return nullptr;
-}
-
-// Whether the path ends with the extension (lower-case ASCII), in any case.
-bool ends_with(const char16_t* path, const char* extension) {
-    const std::size_t length = std::char_traits<char16_t>::length(path);
-    const std::size_t wanted = std::strlen(extension);
-    if (length < wanted) return false;
-    for (std::size_t i = 0; i < wanted; ++i) {
-        const char16_t c = path[length - wanted + i];
-        if ((c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c) != extension[i]) return false;
-    }
-    return true;
-}
-
-struct output_close {
-    void operator()(AVFormatContext* container) const {
-        avio_closep(&container->pb);
-        avformat_free_context(container);
-    }
-};
-
-// The system's word for a system error, else FFmpeg's, written into buffer.
-const char* text_of(int averror, char* buffer, std::size_t size) {
-    if (const int error = errno_of(averror)) return error_text(error);
-    av_strerror(averror, buffer, size);
-    return buffer;
-}
 
 // Colour over the background, rounded to the nearest: what the frame looks like without alpha.
 void composite_over(const bitmap& canvas, std::uint32_t background) {
@@ -91,25 +40,18 @@ void composite_over(const bitmap& canvas, std::uint32_t background) {
 } // namespace
 
 struct clip_writer {
-    std::string path; // UTF-8, to remove the file unless it was finished
-    const clip_kind* kind = nullptr;
+    clip_output output;
+    const encoder_kind* kind = nullptr;
     std::uint32_t background = 0;
-    std::unique_ptr<AVFormatContext, output_close> container;
     ffmpeg_ptr<AVCodecContext> encoder;
     AVStream* stream = nullptr; // owned by the container
     ffmpeg_ptr<AVFrame> frame;
     ffmpeg_ptr<AVPacket> packet;
     ffmpeg_ptr<SwsContext> scaler;
+    std::unique_ptr<sound_track> sound;
     std::int64_t next_pts = 0;
-    bool file_made = false;
-    bool finished = false;
     const char* problem = "";
     char problem_buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-
-    ~clip_writer() {
-        container.reset();
-        if (file_made && !finished) unlink(path.c_str());
-    }
 };
 
 namespace {
@@ -117,13 +59,25 @@ namespace {
 // Keeps the first failure's cause; always false.
 bool fail(clip_writer& writer, int averror) {
     if (!*writer.problem)
-        writer.problem = text_of(averror, writer.problem_buffer, sizeof writer.problem_buffer);
+        writer.problem = output_problem(writer.output, averror, writer.problem_buffer,
+                                        sizeof writer.problem_buffer);
     return false;
 }
 
-// Frame n is shown at n / rate seconds. YUV is tagged as the BT.601 libswscale converts to, so
-// that players do not guess another matrix from the picture's size.
-int open_encoder(clip_writer& writer, const AVCodec* codec, const clip_settings& settings) {
+// The encoder's options: its fixed ones, then the quality and speed asked for.
+int encoder_options(const encoder_kind& kind, const clip_encoding& encoding,
+                    AVDictionary** options) {
+    int result = av_dict_parse_string(options, kind.options, "=", ":", 0);
+    if (result >= 0 && encoding.crf != -1 && kind.crf.option)
+        result = av_dict_set_int(options, kind.crf.option, encoding.crf, 0);
+    if (result >= 0 && encoding.preset && *encoding.preset && kind.preset.option)
+        result = av_dict_set(options, kind.preset.option, encoding.preset, 0);
+    return result;
+}
+
+// Frame n is shown at n / rate seconds. YUV is tagged with the colour libswscale converts in.
+int open_encoder(clip_writer& writer, const AVCodec* codec, const clip_settings& settings,
+                 const clip_encoding& encoding) {
     writer.encoder.reset(avcodec_alloc_context3(codec));
     if (!writer.encoder) return AVERROR(ENOMEM);
     AVCodecContext& encoder = *writer.encoder;
@@ -133,72 +87,99 @@ int open_encoder(clip_writer& writer, const AVCodec* codec, const clip_settings&
     encoder.time_base = {settings.rate_den, settings.rate_num};
     encoder.framerate = {settings.rate_num, settings.rate_den};
     encoder.thread_count = settings.threads;
-    if (!(av_pix_fmt_desc_get(encoder.pix_fmt)->flags & AV_PIX_FMT_FLAG_RGB)) {
-        encoder.colorspace = AVCOL_SPC_SMPTE170M;
-        encoder.color_range = AVCOL_RANGE_MPEG;
-    }
-    if (writer.container->oformat->flags & AVFMT_GLOBALHEADER)
+    if (!(av_pix_fmt_desc_get(encoder.pix_fmt)->flags & AV_PIX_FMT_FLAG_RGB))
+        tag_yuv_colour(encoder);
+    if (writer.output.container->oformat->flags & AVFMT_GLOBALHEADER)
         encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
-    int result = av_dict_parse_string(&options, writer.kind->options, "=", ":", 0);
+    int result = encoder_options(*writer.kind, encoding, &options);
     if (result >= 0) result = avcodec_open2(&encoder, codec, &options);
     av_dict_free(&options);
     return result;
 }
 
-int add_stream(clip_writer& writer) {
-    writer.stream = avformat_new_stream(writer.container.get(), nullptr);
+// .mp4 and .mov players look for HEVC under the sample entry that holds its headers once.
+int add_stream(clip_writer& writer, const codec_kind& codec) {
+    writer.stream = avformat_new_stream(writer.output.container.get(), nullptr);
     if (!writer.stream) return AVERROR(ENOMEM);
     writer.stream->time_base = writer.encoder->time_base;
     writer.stream->avg_frame_rate = writer.encoder->framerate;
-    return avcodec_parameters_from_context(writer.stream->codecpar, writer.encoder.get());
+    const int result =
+        avcodec_parameters_from_context(writer.stream->codecpar, writer.encoder.get());
+    const char* muxer = writer.output.container->oformat->name;
+    if (codec.iso_tag && (std::strcmp(muxer, "mp4") == 0 || std::strcmp(muxer, "mov") == 0))
+        writer.stream->codecpar->codec_tag =
+            MKTAG(codec.iso_tag[0], codec.iso_tag[1], codec.iso_tag[2], codec.iso_tag[3]);
+    return result;
 }
 
-// The frame each canvas is converted into, in the encoder's format and colour space.
+// The frame each canvas is converted into, in the encoder's format and colour.
 int allocate_frame(clip_writer& writer) {
     writer.frame.reset(av_frame_alloc());
     writer.packet.reset(av_packet_alloc());
     if (!writer.frame || !writer.packet) return AVERROR(ENOMEM);
-    writer.frame->format = writer.encoder->pix_fmt;
-    writer.frame->width = writer.encoder->width;
-    writer.frame->height = writer.encoder->height;
-    writer.frame->colorspace = writer.encoder->colorspace;
-    writer.frame->color_range = writer.encoder->color_range;
+    const AVCodecContext& encoder = *writer.encoder;
+    writer.frame->format = encoder.pix_fmt;
+    writer.frame->width = encoder.width;
+    writer.frame->height = encoder.height;
+    writer.frame->colorspace = encoder.colorspace;
+    writer.frame->color_range = encoder.color_range;
+    writer.frame->color_primaries = encoder.color_primaries;
+    writer.frame->color_trc = encoder.color_trc;
     return av_frame_get_buffer(writer.frame.get(), 0);
 }
 
-// Creates the file last but one, so that a refused encoder leaves nothing behind to remove.
-int start_clip(clip_writer& writer, const AVCodec* codec, const clip_settings& settings) {
-    AVFormatContext* created = nullptr;
-    int result =
-        avformat_alloc_output_context2(&created, nullptr, writer.kind->format.muxer, nullptr);
-    writer.container.reset(created);
-    if (result < 0) return result;
-    if ((result = open_encoder(writer, codec, settings)) < 0) return result;
-    if ((result = add_stream(writer)) < 0) return result;
-    if ((result = allocate_frame(writer)) < 0) return result;
-    result = avio_open(&writer.container->pb, ("file:" + writer.path).c_str(), AVIO_FLAG_WRITE);
-    if (result < 0) return result;
-    writer.file_made = true;
-    return avformat_write_header(writer.container.get(), nullptr);
+int add_sound(clip_writer& writer, const clip_format& format, const clip_settings& settings,
+              const clip_choices& choices, const char** cause) {
+    if (!choices.sound || !format.sound.encoder) return 0;
+    writer.sound = std::make_unique<sound_track>();
+    return sound_track_add(*writer.sound, *writer.output.container, format.sound, *choices.sound,
+                           choices.sound_from, {settings.rate_num, settings.rate_den}, cause);
+}
+
+// Creates the file last, so that a refused encoder leaves nothing behind to remove.
+int start_clip(clip_writer& writer, const char16_t* path, const clip_format& format,
+               const codec_kind& codec, const clip_settings& settings, const clip_choices& choices,
+               const char** cause) {
+    const AVCodec* encoder = avcodec_find_encoder_by_name(writer.kind->name);
+    int result = output_create(writer.output, format, path);
+    if (result >= 0) result = open_encoder(writer, encoder, settings, choices.encoding);
+    if (result >= 0) result = add_stream(writer, codec);
+    if (result >= 0) result = allocate_frame(writer);
+    if (result >= 0) result = add_sound(writer, format, settings, choices, cause);
+    return result < 0 ? result : output_start(writer.output, format);
+}
+
+// What the encoder cannot take of the frames' size, or null.
+const char* size_problem(const codec_kind& codec, const encoder_kind& kind,
+                         const clip_settings& settings) {
+    thread_local char cause[96];
+    if (kind.needs_even_sides && ((settings.width | settings.height) & 1)) {
+        std::snprintf(cause, sizeof cause, "%s needs an even width and height", codec.title);
+        return cause;
+    }
+    if (settings.width >= kind.smallest_side && settings.height >= kind.smallest_side)
+        return nullptr;
+    std::snprintf(cause, sizeof cause, "%s needs frames of at least %d pixels each way", kind.name,
+                  kind.smallest_side);
+    return cause;
 }
 
 // Open's causes outlive the writer that failed; the thread's next open may replace them.
-const char* start_writer(clip_writer& writer, const char16_t* path, const clip_settings& settings) {
-    thread_local char cause[96];
-    const clip_format& format = writer.kind->format;
-    if (writer.kind->needs_even_sides && ((settings.width | settings.height) & 1))
-        return "H.264 needs an even width and height";
-    const AVCodec* codec = avcodec_find_encoder_by_name(format.encoder);
-    if (!codec) {
-        std::snprintf(cause, sizeof cause, "this system's FFmpeg has no %s encoder",
-                      format.encoder);
-        return cause;
-    }
-    writer.path = utf8_from_utf16(path);
+const char* start_writer(clip_writer& writer, const char16_t* path, const clip_format& format,
+                         const clip_settings& settings, const clip_choices& choices) {
+    const char* refused = clip_encoding_problem(&format, choices.encoding);
+    if (*refused) return refused;
+    if ((refused = output_refusal(format, path))) return refused;
+    const codec_kind& codec = *codec_in(format, choices.encoding);
+    writer.kind = available_encoder(codec);
+    if (const char* cause = size_problem(codec, *writer.kind, settings)) return cause;
     writer.background = settings.background;
-    const int result = start_clip(writer, codec, settings);
-    return result < 0 ? text_of(result, cause, sizeof cause) : nullptr;
+    const char* cause = nullptr;
+    const int result = start_clip(writer, path, format, codec, settings, choices, &cause);
+    if (result >= 0) return nullptr;
+    thread_local char buffer[AV_ERROR_MAX_STRING_SIZE];
+    return cause ? cause : output_problem(writer.output, result, buffer, sizeof buffer);
 }
 
 // Sends the frame (null: the end of the stream) and writes every packet the encoder has ready.
@@ -211,7 +192,7 @@ bool encode(clip_writer& writer, const AVFrame* frame) {
         if (result < 0) break;
         av_packet_rescale_ts(writer.packet.get(), encoder->time_base, writer.stream->time_base);
         writer.packet->stream_index = writer.stream->index;
-        result = av_interleaved_write_frame(writer.container.get(), writer.packet.get());
+        result = av_interleaved_write_frame(writer.output.container.get(), writer.packet.get());
     }
     return fail(writer, result);
 }
@@ -225,45 +206,48 @@ bool add_canvas(clip_writer& writer, image_handle_t canvas) {
     if (*writer.problem) return false;
     const bitmap* b = bitmap_get(canvas);
     if (!fits(writer, b)) return fail(writer, AVERROR(EINVAL));
-    if (!writer.kind->format.keeps_alpha) composite_over(*b, writer.background);
-    const int result = av_frame_make_writable(writer.frame.get());
+    if (!writer.kind->keeps_alpha) composite_over(*b, writer.background);
+    int result = av_frame_make_writable(writer.frame.get());
     if (result < 0) return fail(writer, result);
     if (!picture_copy(*writer.frame, *b, picture_way::into_frame, writer.scaler))
         return fail(writer, AVERROR(ENOMEM));
     writer.frame->pts = writer.next_pts++;
-    return encode(writer, writer.frame.get());
+    if (!encode(writer, writer.frame.get())) return false;
+    result = writer.sound ? sound_track_write(*writer.sound, writer.next_pts) : 0;
+    return result >= 0 || fail(writer, result);
 }
 
 bool finish_clip(clip_writer& writer) {
     if (*writer.problem || !encode(writer, nullptr)) return false;
-    int result = av_write_trailer(writer.container.get());
-    if (result >= 0) result = avio_closep(&writer.container->pb);
+    int result = writer.sound ? sound_track_finish(*writer.sound, writer.next_pts) : 0;
+    if (result >= 0) result = output_finish(writer.output);
     return result >= 0 || fail(writer, result);
 }
 
 } // namespace
 
-const clip_format* clip_format_for(const char16_t* path) {
-    if (!path) return nullptr;
-    for (const clip_kind& kind : kinds)
-        if (ends_with(path, kind.format.extension)) return &kind.format;
-    return nullptr;
-}
-
-clip_writer* clip_writer_open(const char16_t* path, const clip_format* format,
-                              const clip_settings& settings, const char** problem) {
+clip_writer* clip_writer_open_with(const char16_t* path, const clip_format* format,
+                                   const clip_settings& settings, const clip_choices& choices,
+                                   const char** problem) {
     ffmpeg_quiet();
+    if (!path || !format || !format->codecs || settings.rate_num <= 0 || settings.rate_den <= 0) {
+        *problem = error_text(EINVAL);
+        return nullptr;
+    }
     try {
         auto writer = std::make_unique<clip_writer>();
-        writer->kind = kind_of(format);
-        const char* cause =
-            writer->kind ? start_writer(*writer, path, settings) : error_text(EINVAL);
+        const char* cause = start_writer(*writer, path, *format, settings, choices);
         if (!cause) return writer.release();
         *problem = cause;
     } catch (const std::bad_alloc&) {
         *problem = error_text(ENOMEM);
     }
     return nullptr;
+}
+
+clip_writer* clip_writer_open(const char16_t* path, const clip_format* format,
+                              const clip_settings& settings, const char** problem) {
+    return clip_writer_open_with(path, format, settings, clip_choices{}, problem);
 }
 
 std::int32_t clip_writer_add(clip_writer* writer, image_handle_t canvas) {
@@ -273,9 +257,7 @@ std::int32_t clip_writer_add(clip_writer* writer, image_handle_t canvas) {
 }
 
 std::int32_t clip_writer_finish(clip_writer* writer) {
-    if (!writer || !finish_clip(*writer)) return 0;
-    writer->finished = true;
-    return 1;
+    return writer && finish_clip(*writer);
 }
 
 const char* clip_writer_problem(const clip_writer* writer) {
