@@ -384,7 +384,8 @@ options:
                     default L/6) or L numbers separated by commas (1,2,3,2,1), in input order
       --linear      sum a weighted mean's colours in linear light instead of sRGB
       --compression N
-                    PNG compression level from 0 (none, fastest) to 12 (smallest, default)
+                    PNG compression level from 0 (none, fastest) to 12 (smallest); default 8,
+                    the fastest level whose files are no larger than zlib's level 9 makes them
       --png-filter F
                     PNG row filter: none (default), sub, up, paeth or adaptive
       --format F    rgba (default) or rgb: 24-bit PNG files, each pixel laid over
