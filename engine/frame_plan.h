@@ -11,14 +11,18 @@ namespace korvel {
 
 struct blend_rule;
 
+inline constexpr std::int64_t UNKNOWN_SIZE = -1;
+
 class frame_plan {
 public:
     virtual ~frame_plan() = default;
 
-    // The recipes, numbered from 0 in the order the job makes them.
+    // The recipes, numbered from 0 in the order the job makes them; UNKNOWN_SIZE while the input's
+    // length is not known (a stream).
     virtual std::int64_t size() const = 0;
-    // Recipe k (0 <= k < size()).
-    virtual void recipe(std::int64_t k, frame_recipe* out) const = 0;
+    // Recipe k, or false when the plan ends before it. Asked for in increasing k, or again for
+    // one asked for before.
+    virtual bool recipe(std::int64_t k, frame_recipe* out) const = 0;
 
     // How the recipes' layers are blended: a stack by opacities, or a mean by weights.
     virtual const blend_rule& rule() const = 0;

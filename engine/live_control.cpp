@@ -32,11 +32,10 @@ public:
         : opening_(std::move(opening)), rest_(std::move(rest)) {}
 
     std::int64_t size() const override { return 1 + rest_->size(); }
-    void recipe(std::int64_t k, frame_recipe* out) const override {
-        if (k == 0)
-            *out = opening_;
-        else
-            rest_->recipe(k - 1, out);
+    bool recipe(std::int64_t k, frame_recipe* out) const override {
+        if (k != 0) return rest_->recipe(k - 1, out);
+        *out = opening_;
+        return true;
     }
     const blend_rule& rule() const override { return stack_blend; }
     std::int64_t most_layers() const override {

@@ -16,11 +16,12 @@ stride_plan::stride_plan(const stride_shape& shape, std::vector<std::int32_t> am
     if (!amounts_.empty()) largest_ = *std::max_element(amounts_.begin(), amounts_.end());
 }
 
-void stride_plan::recipe(std::int64_t k, frame_recipe* out) const {
+bool stride_plan::recipe(std::int64_t k, frame_recipe* out) const {
+    if (k < 0 || k >= shape_.frames) return false;
     out->frame = static_cast<std::int32_t>(shape_.first_frame + k);
     out->kept = std::binary_search(kept_.begin(), kept_.end(), out->frame);
     out->layers.clear();
-    if (out->kept) return;
+    if (out->kept) return true;
     const std::int64_t first = shape_.first_input + k * shape_.step;
     const std::int64_t layers = shape_.layers;
     out->layers.reserve(static_cast<std::size_t>(layers));
@@ -28,6 +29,7 @@ void stride_plan::recipe(std::int64_t k, frame_recipe* out) const {
         const std::int64_t input = first + (shape_.reverse ? layers - 1 - i : i);
         out->layers.push_back({input, amounts_[static_cast<std::size_t>(i)]});
     }
+    return true;
 }
 
 std::vector<std::int32_t> ramp_opacities(std::int64_t alpha, std::int64_t layers) {

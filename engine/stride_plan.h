@@ -32,7 +32,7 @@ public:
                 const blend_rule& rule, std::vector<std::int32_t> kept = {});
 
     std::int64_t size() const override { return shape_.frames; }
-    void recipe(std::int64_t k, frame_recipe* out) const override;
+    bool recipe(std::int64_t k, frame_recipe* out) const override;
     const blend_rule& rule() const override { return rule_; }
     std::int64_t most_layers() const override { return shape_.layers; }
     std::int32_t largest_amount() const override { return largest_; }

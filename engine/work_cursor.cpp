@@ -37,9 +37,9 @@ work_cursor::work_cursor(std::shared_ptr<const frame_plan> plan) : plan_(std::mo
 void work_cursor::open_next_recipe() {
     steps_.clear();
     at_ = 0;
-    if (!plan_ || next_recipe_ >= plan_->size()) return;
     frame_recipe opened;
-    plan_->recipe(next_recipe_++, &opened);
+    if (!plan_ || !plan_->recipe(next_recipe_, &opened)) return;
+    ++next_recipe_;
     const bool held = next_recipe_ > 1 && !current_.kept;
     steps_of(*plan_, held ? &current_ : nullptr, opened, &steps_);
     current_ = std::move(opened);
@@ -48,9 +48,8 @@ void work_cursor::open_next_recipe() {
 
 void work_cursor::lowest_of_following_frame() {
     following_lowest_ = NO_LOAD;
-    if (next_recipe_ >= plan_->size()) return;
     frame_recipe following;
-    plan_->recipe(next_recipe_, &following);
+    if (!plan_->recipe(next_recipe_, &following)) return;
     std::vector<work_step> steps;
     steps_of(*plan_, current_.kept ? nullptr : &current_, following, &steps);
     following_lowest_ = lowest_load(steps, 0);
