@@ -32,9 +32,9 @@ int count(const batch_options& options) {
     engine_runtime_start();
     std::string problem;
     bool scanned = false;
-    if (const std::unique_ptr<frame_source> input = open_input(options.paths, &problem)) {
-        std::printf("%lld\n",
-                    static_cast<long long>(output_frames(input->facts().inputs, options.blur)));
+    if (const opened_input input = open_input(options, false, &problem); input.source) {
+        std::printf("%lld\n", static_cast<long long>(
+                                  output_frames(input.source->facts().inputs, options.blur)));
         scanned = true;
     } else {
         std::fprintf(stderr, "korvel-render: %s\n", problem.c_str());

@@ -131,7 +131,7 @@ std::int64_t take_ahead(Seen seen) {
     cache.plan(
         coming_loads(u"", paths,
                      work_cursor(std::make_shared<stride_plan>(
-                         stride_shape{0, count, count, false, 1, 1}, opacities, stack_blend))));
+                         stride_shape{0, count, count, false, 1, 1, false}, opacities, stack_blend))));
     for (std::size_t i = 0; i < layers().paths().size(); ++i) {
         const std::u16string& path = layers().paths()[i];
         std::int32_t depth = 0;

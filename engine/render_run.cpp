@@ -55,6 +55,7 @@ private:
     read_ahead_budget budget_;
     std::unique_ptr<frame_blender> blender_;
     bool save_failure_told_ = false;
+    bool input_ended_ = false;
 };
 
 render_end render_loop::run(work_cursor cursor) {
@@ -66,7 +67,7 @@ render_end render_loop::run(work_cursor cursor) {
         if (const std::optional<render_end> ended = steer(&cursor)) return *ended;
         work_step step{};
         if (!cursor.next(&step)) return finish();
-        if (!carry_out(step)) return render_end::failed;
+        if (!carry_out(step)) return input_ended_ ? finish() : render_end::failed;
     }
 }
 
@@ -128,6 +129,12 @@ bool render_loop::start_frame(bool resumed) {
 
 bool render_loop::load(const work_step& step) {
     const image_handle_t layer = parts_.source->take(step.input);
+    if (!layer && parts_.source->ended()) {
+        // A stream ended: the frame it left unfinished is not made.
+        blender_->abandon();
+        input_ended_ = true;
+        return false;
+    }
     if (!layer) {
         fail(JOB_TITLE_LOAD_ERROR, JOB_UNABLE_TO_LOAD + parts_.source->describe(step.input),
              load_problem());

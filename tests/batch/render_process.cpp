@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -80,6 +81,10 @@ std::string command_output(const std::string& command) {
         pclose(pipe);
     }
     return said;
+}
+
+bool have_ffmpeg() {
+    return std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0;
 }
 
 } // namespace korvel::test

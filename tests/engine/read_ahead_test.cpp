@@ -84,7 +84,7 @@ TEST(decode_cache, a_file_replaced_or_rewritten_after_decoding_ahead_is_left_for
         decode_cache cache(2);
         cache.plan(coming_loads(folder, names,
                                 work_cursor(std::make_shared<stride_plan>(
-                                    stride_shape{0, 2, 2, false, 1, 1},
+                                    stride_shape{0, 2, 2, false, 1, 1, false},
                                     std::vector<std::int32_t>{255, 128}, stack_blend))));
         ASSERT_TRUE(eventually([&] { return cache.counters().decoded == 2; }));
         ASSERT_TRUE(write_png(in.path("new.png"), pattern_image(8, 7, 9, true), true));
