@@ -22,6 +22,10 @@ public:
     }
     bool saved_already(std::int32_t) const override { return false; }
     bool takes_frames_side_by_side() const override { return false; }
+    // The encoder keeps what it needs itself, a frame at a time: a copy of the canvas, at most.
+    std::int64_t workspace_bytes(std::int32_t width, std::int32_t height) const override {
+        return std::int64_t{width} * height * 4;
+    }
     std::u16string part_name(const std::u16string&) const override { return {}; }
     bool write(image_handle_t canvas, const std::u16string&, std::string* problem) override;
     bool commit(const std::u16string&, const std::u16string&) override { return true; }

@@ -35,14 +35,16 @@ std::int32_t frames_within(std::int64_t budget, std::int64_t bytes_each, std::in
 
 } // namespace
 
-engine_shape engine_shape_for(std::int64_t width, std::int64_t height) {
+engine_shape engine_shape_for(std::int64_t width, std::int64_t height,
+                              std::int64_t workspace_bytes) {
     const std::int32_t threads = engine_threads();
     const std::int32_t w = canvas_side(width);
     const std::int32_t h = canvas_side(height);
     const std::int64_t bytes = std::int64_t{w} * h * 4;
     // Encoding holds the canvas and its filtered rows, then the rows and the compressor's tables.
-    const std::int64_t encode_bytes =
-        std::max(bytes + png_idat_rows_bytes(w, h, 4), png_idat_workspace_bytes(w, h, 4));
+    const std::int64_t workspace =
+        workspace_bytes >= 0 ? workspace_bytes : png_idat_workspace_bytes(w, h, 4);
+    const std::int64_t encode_bytes = std::max(bytes + png_idat_rows_bytes(w, h, 4), workspace);
     const std::int64_t work_ahead = std::min(2 * threads * bytes, WORK_AHEAD_BUDGET);
     // One frame may wait for its encoder's share while the next is built, unless a frame is too
     // large for the budget at all.

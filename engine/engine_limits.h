@@ -31,6 +31,9 @@ std::int32_t engine_threads();
 
 // The shape for frames of width x height on the calling thread, within the threads allowed by its
 // arena and by any global limit in force.
-engine_shape engine_shape_for(std::int64_t width, std::int64_t height);
+// An encoder takes workspace_bytes besides its canvas (by default what a PNG file at the strongest
+// level takes).
+engine_shape engine_shape_for(std::int64_t width, std::int64_t height,
+                              std::int64_t workspace_bytes = -1);
 
 } // namespace korvel

@@ -124,19 +124,19 @@ const char* frame_saver::failed_reason() const {
 }
 
 // Encodes queued frames on this thread, oldest first, rather than wait for a pool thread that
-// may never come; waits only while a frame is being encoded elsewhere.
+// may never come; waits only while as many frames as may be in flight are encoded elsewhere.
 void frame_saver::wait_until_at_most(std::size_t count) {
     std::unique_lock guard(lock_);
     while (frames_.size() > count) {
         const auto queued = std::find_if(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
             return f->state == frame_state::queued;
         });
-        // While a pool thread encodes, waiting for it keeps two encoders' memory from being held
-        // at once.
-        const bool encoding = std::any_of(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
-            return f->state == frame_state::encoding;
-        });
-        if (queued != frames_.end() && !failed() && !encoding) {
+        // Encoders side by side hold their memory at once: no more of them than the frames in
+        // flight that the budget was made for.
+        const auto encoding = static_cast<std::size_t>(
+            std::count_if(frames_.begin(), frames_.end(),
+                          [](const frame_ptr& f) { return f->state == frame_state::encoding; }));
+        if (queued != frames_.end() && !failed() && encoding < std::max<std::size_t>(limit_, 1)) {
             const frame_ptr work = *queued;
             work->state = frame_state::encoding;
             guard.unlock();

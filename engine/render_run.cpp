@@ -9,6 +9,7 @@
 #include "image/load_problem.h"
 #include "runtime/error_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <utility>
@@ -28,7 +29,10 @@ blend_setup setup_for(const render_parts& parts, const engine_shape& shape,
 class render_loop {
 public:
     render_loop(const render_parts& parts, const blend_rule& rule, const frame_plan* plan)
-        : parts_(parts), shape_(engine_shape_for(parts.width, parts.height)),
+        : parts_(parts),
+          shape_(engine_shape_for(parts.width, parts.height,
+                                  parts.sink->workspace_bytes(std::clamp(parts.width, 1, 32767),
+                                                              std::clamp(parts.height, 1, 32767)))),
           allowance_(shape_.work_ahead),
           saver_(parts.sink, shape_.in_flight, &allowance_, shape_.frame_bytes,
                  shape_.encode_bytes - shape_.frame_bytes),
