@@ -46,13 +46,19 @@ engine_shape engine_shape_for(std::int64_t width, std::int64_t height,
         workspace_bytes >= 0 ? workspace_bytes : png_idat_workspace_bytes(w, h, 4);
     const std::int64_t encode_bytes = std::max(bytes + png_idat_rows_bytes(w, h, 4), workspace);
     const std::int64_t work_ahead = std::min(2 * threads * bytes, WORK_AHEAD_BUDGET);
-    // One frame may wait for its encoder's share while the next is built, unless a frame is too
-    // large for the budget at all.
-    const std::int32_t in_flight =
-        bytes > work_ahead ? 0 : std::max(frames_within(work_ahead, encode_bytes, threads), 1);
-    return {threads,      frames_within(work_ahead, bytes, 2 * threads),
-            in_flight,    bytes,
-            encode_bytes, work_ahead};
+    // A frame handed over holds its encoder's share until it is written, and one finished canvas
+    // more may wait while the encoders work, so that the job's thread goes on making frames; the
+    // read-ahead takes what the frames in flight leave. A frame too large for the budget at all
+    // is saved before the next one is begun.
+    const std::int32_t encoders = std::max(frames_within(work_ahead, encode_bytes, threads), 1);
+    const bool fits = bytes <= work_ahead;
+    return {threads,
+            frames_within(work_ahead, bytes, 2 * threads),
+            fits ? encoders + 1 : 0,
+            encoders,
+            bytes,
+            encode_bytes,
+            work_ahead};
 }
 
 } // namespace korvel

@@ -34,8 +34,10 @@ public:
                                   parts.sink->workspace_bytes(std::clamp(parts.width, 1, 32767),
                                                               std::clamp(parts.height, 1, 32767)))),
           allowance_(shape_.work_ahead),
-          saver_(parts.sink, shape_.in_flight, &allowance_, shape_.frame_bytes,
-                 shape_.encode_bytes - shape_.frame_bytes),
+          saver_(parts.sink,
+                 {shape_.in_flight, shape_.encoders, shape_.frame_bytes,
+                  shape_.encode_bytes - shape_.frame_bytes},
+                 &allowance_),
           budget_{shape_.read_ahead, &allowance_, shape_.frame_bytes},
           blender_(rule.make(setup_for(parts, shape_, plan))) {}
 
