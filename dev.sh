@@ -242,7 +242,7 @@ test)
     tests/package/package_test.sh build
     asan_suite
     tsan_suite
-    # A bounded fuzzing smoke run: under twenty seconds in all.
+    # A bounded fuzzing smoke run: three seconds a target.
     fuzz_build
     fuzz_run 3
     ;;
