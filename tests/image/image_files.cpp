@@ -5,7 +5,6 @@
 #include "image/image.h"
 #include "image/png_codec.h"
 
-#include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>
 
@@ -187,8 +186,9 @@ bytes take_image(obj_number n, obj_number result) {
     const bitmap* b = bitmap_get(image_handle(n));
     bytes taken;
     if (result != 0 && r != nullptr && b != nullptr) {
-        EXPECT_TRUE(r->width <= 32767 && r->height <= 32767 && (r->depth == 24 || r->depth == 32));
-        taken = std::to_string(r->width) + "x" + std::to_string(r->height) + "x" +
+        // A record no load may give reads as such, so that no wanted result can match it.
+        const bool sane = r->width <= 32767 && r->height <= 32767 && (r->depth == 24 || r->depth == 32);
+        taken = (sane ? "" : "impossible record ") + std::to_string(r->width) + "x" + std::to_string(r->height) + "x" +
                 std::to_string(r->depth) + "/" + std::to_string(r->source_depth) + ":" +
                 bytes(reinterpret_cast<const char*>(b->pixels), std::size_t(b->stride) * b->height);
     }
