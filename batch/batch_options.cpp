@@ -4,6 +4,7 @@
 
 #include "batch/batch_numbers.h"
 #include "batch/batch_weights.h"
+#include "batch/time_options.h"
 #include "image/clip_writer.h"
 #include "runtime/utf.h"
 
@@ -48,6 +49,10 @@ constexpr option long_options[] = {
     {"png-filter", required_argument, nullptr, OPTION_PNG_FILTER},
     {"format", required_argument, nullptr, OPTION_FORMAT},
     {"count", no_argument, nullptr, OPTION_COUNT},
+    {"out-fps", required_argument, nullptr, OPTION_OUT_FPS},
+    {"shutter", required_argument, nullptr, OPTION_SHUTTER},
+    {"phase", required_argument, nullptr, OPTION_PHASE},
+    {"in-fps", required_argument, nullptr, OPTION_IN_FPS},
     {"stats", no_argument, nullptr, OPTION_STATS},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
@@ -305,9 +310,11 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
     bool count = false;
     used_options used;
     std::string weights = "ramp";
+    std::vector<std::string> given;
     for (;;) {
         const int code = getopt_long(argc, argv, short_options, long_options, nullptr);
         if (code == -1) break;
+        given.push_back(option_name(code));
         switch (code) {
         case 'r':
             options->blur.reverse = true;
@@ -336,6 +343,13 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
         case OPTION_COUNT:
             count = true;
             break;
+        case OPTION_OUT_FPS:
+        case OPTION_SHUTTER:
+        case OPTION_PHASE:
+        case OPTION_IN_FPS:
+            if (!read_time_value(code, optarg, &options->time, error))
+                return batch_command::usage_error;
+            break;
         case ':':
         case '?':
             *error = refused_option(code, argv);
@@ -347,7 +361,8 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
     }
     if (help) return batch_command::help;
     if (version) return batch_command::version;
-    const bool usable = take_weights(weights, options, error) &&
+    const bool usable = take_time_options(given, &weights, options, error) &&
+                        take_weights(weights, options, error) &&
                         take_paths(argc, argv, count, options, error) &&
                         check_clip_options(*options, used, error);
     if (!usable) return batch_command::usage_error;
@@ -407,6 +422,21 @@ options:
   -q, --quiet       show no progress (errors are still printed)
   -h, --help        show this text
       --version     show the version
+
+blur by time, instead of -l, --step, -r and -a:
+      --out-fps RATE
+                    output frames per second (60, 59.94 or 60000/1001): frame n (from 0) shows
+                    n / RATE after the first input and is the mean of the inputs that show during
+                    its exposure, each weighed by how long it shows there; the frames whose
+                    exposure lies within the inputs are made, numbered from 1; a clip OUTPUT
+                    runs at RATE
+      --shutter DEG the exposure as a shutter angle above 0 and up to 3600 (default 360: the
+                    whole interval from one output frame to the next; above 360 they overlap)
+      --phase P     where the exposure lies at its frame's time: start, center (default) or end
+      --in-fps RATE the inputs' frames per second (default 25 for a folder, a clip's own rate
+                    for a clip)
+                    --weights takes equal (default) or gauss[:SIGMA], a Gaussian over the
+                    exposure with SIGMA a share of it (default 1/6); --linear as with -l
 
 Progress goes to standard error: a bar on a terminal, one line per frame otherwise.
 

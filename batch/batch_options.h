@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/render_settings.h"
+#include "engine/time_settings.h"
 
 #include <cstdint>
 #include <string>
@@ -21,6 +22,7 @@ struct batch_paths {
 struct batch_options {
     batch_paths paths;
     blur_settings blur;       // the window's fields, --step and --weights
+    time_settings time;       // --out-fps and the options that go with it
     frame_span frames;        // --frames
     output_settings output;   // --fps, --background, --skip-existing and the PNG settings
     std::int32_t threads = 0; // 0: every processor

@@ -4,6 +4,7 @@
 #include "batch/batch_render.h"
 
 #include "batch/batch_input.h"
+#include "batch/batch_plan.h"
 #include "batch/batch_signals.h"
 #include "batch/batch_stats.h"
 #include "batch/terminal_progress.h"
@@ -119,18 +120,18 @@ bool output_folder_usable(const batch_options& options, terminal_report& report)
 }
 
 // The frames the render will save: those of the chosen span that the inputs make.
-std::int32_t frames_to_render(const batch_options& options, std::int64_t inputs) {
-    const std::int64_t last =
-        std::min<std::int64_t>(options.frames.last, output_frames(inputs, options.blur));
+std::int32_t frames_to_render(const batch_options& options, std::int64_t all) {
+    const std::int64_t last = std::min<std::int64_t>(options.frames.last, all);
     return static_cast<std::int32_t>(std::max<std::int64_t>(0, last - options.frames.first + 1));
 }
 
-void announce(const batch_options& options, std::int64_t inputs, terminal_progress& progress,
+void announce(const batch_options& options, const frame_source& source, terminal_progress& progress,
               terminal_report& report) {
-    const std::int32_t frames = frames_to_render(options, inputs);
-    if (frames == 0 && inputs >= options.blur.layers)
-        report.note("no frame to render: the sequence has " +
-                        std::to_string(output_frames(inputs, options.blur)) + " frames",
+    const char16_t* unplanned = nullptr;
+    const std::int64_t all = output_frames(options, source, &unplanned);
+    const std::int32_t frames = frames_to_render(options, all);
+    if (frames == 0 && all > 0)
+        report.note("no frame to render: the sequence has " + std::to_string(all) + " frames",
                     false);
     progress.start(frames);
 }
@@ -142,20 +143,21 @@ void render(const batch_options& options, terminal_progress& progress, terminal_
     if (!source) return report.note_failure(problem);
     if (!output_folder_usable(options, report)) return;
     const source_facts& facts = source->facts();
-    announce(options, facts.inputs, progress, report);
+    announce(options, *source, progress, report);
     const std::unique_ptr<frame_sink> sink = open_output(options, facts, report);
     if (!sink) return;
     const char16_t* refused = JOB_LAYERS_TOO_MANY;
     const auto plan =
-        output_frames(facts.inputs, options.blur) < 1
-            ? nullptr
-            : plan_windows(options.blur, facts.inputs, options.frames,
-                           options.output.skip_existing ? sink.get() : nullptr, &refused);
+        plan_for(options, *source, options.output.skip_existing ? sink.get() : nullptr, &refused);
     if (!plan) return report.failed(JOB_TITLE_ERROR, refused, "");
     stop_on_signal control;
     const render_parts parts{source.get(), sink.get(),  &control,
                              &report,      facts.width, facts.height};
     completed->store(render_run(parts, plan->rule(), work_cursor(plan)) == render_end::completed);
+    if (const std::int64_t passed = plan->inputs_passed_over())
+        report.note("passed over " + std::to_string(passed) +
+                        " input frames that show for no time (not later than the one before)",
+                    false);
 }
 
 int exit_status(bool completed, const terminal_report& report, terminal_progress& progress) {
