@@ -39,21 +39,6 @@ std::vector<std::string> joined(std::vector<std::string> args,
     return args;
 }
 
-std::string printed_count(const std::vector<std::string>& args) {
-    std::string command = KORVEL_RENDER_PATH " --count";
-    for (const std::string& arg : args)
-        command += " '" + arg + "'";
-    return command_output(command);
-}
-
-void expect_same_frames(const std::string& made, const std::string& expected) {
-    const auto names = folder_names(expected);
-    ASSERT_FALSE(names.empty());
-    EXPECT_EQ(folder_names(made), names);
-    for (const std::string& name : names)
-        EXPECT_TRUE(read_file(made + "/" + name) == read_file(expected + "/" + name)) << name;
-}
-
 TEST(BatchTime, ExposuresOfWholeInputsMakeTheFramesOfTheirWindows) {
     const scratch_folder work;
     const std::string in = work.make_folder("in");
@@ -71,7 +56,7 @@ TEST(BatchTime, ExposuresOfWholeInputsMakeTheFramesOfTheirWindows) {
         const std::string by_time = work.make_folder("time"), by_count = work.make_folder("count");
         ASSERT_EQ(run_render(joined(timed, {in, by_time})).status, EXIT_RENDERED);
         ASSERT_EQ(run_render(joined(counted, {in, by_count})).status, EXIT_RENDERED);
-        expect_same_frames(by_time, by_count);
+        expect_same_files(by_time, by_count);
         EXPECT_EQ(printed_count(joined(timed, {in})), printed_count(joined(counted, {in})));
         std::filesystem::remove_all(by_time);
         std::filesystem::remove_all(by_count);
@@ -144,7 +129,7 @@ TEST(BatchTime, AClipIsTimedByItsOwnRateOrByInFpsAndAClipOutputRunsAtOutFps) {
               EXIT_RENDERED);
     ASSERT_EQ(run_render({"-q", "-l", "5", "--weights", "equal", clip, counted}).status,
               EXIT_RENDERED);
-    expect_same_frames(timed, counted);
+    expect_same_files(timed, counted);
     EXPECT_EQ(printed_count({"--out-fps", "5", "--in-fps", "50", clip}), "2\n");
     ASSERT_EQ(run_render({"-q", "--out-fps", "12.5", "--shutter", "90", clip, out}).status,
               EXIT_RENDERED);

@@ -43,14 +43,6 @@ std::string input_name(int index) {
     return name;
 }
 
-// What korvel-render --count prints for the arguments.
-std::string counted(const std::vector<std::string>& args) {
-    std::string command = KORVEL_RENDER_PATH " --count";
-    for (const std::string& arg : args)
-        command += " '" + arg + "'";
-    return command_output(command);
-}
-
 std::vector<std::string> args_of(const window_row& row, std::vector<std::string> more,
                                  bool stepped = true) {
     std::vector<std::string> args{"-q", "-l", std::to_string(row.layers)};
@@ -90,7 +82,7 @@ TEST(BatchWindows, EachFrameIsTheOneFrameOfItsWindowAloneWhateverTheThreads) {
         ASSERT_EQ(run_render(args_of(row, {"-j", "4", in, four})).status, EXIT_RENDERED);
         const int frames = (WINDOW_INPUTS - row.layers) / (row.step ? row.step : row.layers) + 1;
         ASSERT_EQ(folder_names(one).size(), static_cast<std::size_t>(frames));
-        EXPECT_EQ(counted(args_of(row, {in})), std::to_string(frames) + "\n");
+        EXPECT_EQ(printed_count(args_of(row, {in})), std::to_string(frames) + "\n");
         // The first frame is summed anew, the second slid to, the last ends the sequence.
         for (const int n : {1, std::min(2, frames), frames}) {
             char name[16];
