@@ -1,8 +1,9 @@
 // korvel-render's windows and weighted means. Output frame n of a run with a step is made of
 // inputs (n - 1) x S + 1 to (n - 1) x S + L: byte for byte the one frame that a run without a
 // step makes of a folder holding just those inputs, which sums its layers anew where the stepped
-// run slides its sums from window to window. Weights follow reverse order, and the thread count
-// changes no byte; --count tells the number of frames beforehand. (The means themselves are
+// run slides its sums from window to window. Weights follow reverse order, written weights as
+// large as 1024 give the exact frames of equal ones, and the thread count changes no byte;
+// --count tells the number of frames beforehand. (The means themselves are
 // checked against their formulas in the engine's tests.)
 #include "batch/batch_render.h"
 #include "tests/batch/render_process.h"
@@ -29,6 +30,7 @@ const window_row rows[] = {
     {3, 1, {"--weights", "equal"}},
     {3, 2, {"--weights", "1,2,3"}},
     {3, 2, {"--weights", "1,2,3", "-r"}, {"--weights", "3,2,1"}},
+    {3, 1, {"--weights", "1024,1024,1024"}, {"--weights", "equal"}},
     {4, 1, {"--weights", "equal", "--linear"}},
     {2, 4, {"--weights", "gauss:0.5"}},
     {4, 3, {"-r"}},

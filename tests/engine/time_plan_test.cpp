@@ -5,7 +5,6 @@
 // the Gaussian's integrals), within the bounds the plan gives the mean's sums; timelines whose
 // times stall must pass over the stalled inputs, and a plan must read no further than it needs.
 #include "engine/constant_timeline.h"
-#include "engine/job_messages.h"
 #include "engine/time_plan.h"
 
 #include <gtest/gtest.h>
@@ -209,17 +208,6 @@ TEST(TimePlan, StalledInputsShowForNoTimeAndTheTimelineIsReadNoFurtherThanNeeded
     EXPECT_FALSE(plan->recipe(5, &recipe)) << "frame 6 would end at 125, after the inputs";
     ASSERT_TRUE(plan->recipe(1, &recipe));
     EXPECT_EQ(plan->inputs_passed_over(), 3) << "each stalled input counts once";
-}
-
-TEST(TimePlan, TimesThatSixtyFourBitsCannotCountExactlyAreRefused) {
-    time_settings time;
-    time.out_rate = {1000, 1};
-    time.shutter = {1, 1000000};
-    const char16_t* problem = nullptr;
-    EXPECT_FALSE(plan_by_time(time, false,
-                              std::make_shared<constant_timeline>(10, rational{1, 2147483647}), {},
-                              nullptr, &problem));
-    EXPECT_EQ(std::u16string(problem), JOB_TIMES_NOT_EXACT);
 }
 
 } // namespace
