@@ -73,15 +73,16 @@ std::optional<std::int64_t> read_digits(std::string_view text, std::int64_t limi
     return value;
 }
 
-// "A/B", or a decimal "I.F" as (I·10^n + F) / 10^n with I at most whole_limit.
-std::optional<frame_rate> read_fraction(std::string_view text, std::int64_t whole_limit) {
+// "A/B" with 32-bit A and B, or a decimal "I.F" as (I·10^n + F) / 10^n with I at most
+// whole_limit, as written.
+std::optional<rational> read_fraction(std::string_view text, std::int64_t whole_limit) {
     constexpr std::int64_t limit = std::numeric_limits<std::int32_t>::max();
     const std::size_t slash = text.find('/');
     if (slash != std::string_view::npos) {
         const auto num = read_digits(text.substr(0, slash), limit);
         const auto den = read_digits(text.substr(slash + 1), limit);
         if (!num || !den) return std::nullopt;
-        return frame_rate{static_cast<std::int32_t>(*num), static_cast<std::int32_t>(*den)};
+        return rational{*num, *den};
     }
     const std::size_t point = text.find('.');
     const std::string_view decimals =
@@ -95,8 +96,7 @@ std::optional<frame_rate> read_fraction(std::string_view text, std::int64_t whol
     std::int64_t scale = 1;
     for (std::size_t d = 0; d < decimals.size(); ++d)
         scale *= 10;
-    return frame_rate{static_cast<std::int32_t>(*whole * scale + *part),
-                      static_cast<std::int32_t>(scale)};
+    return rational{*whole * scale + *part, scale};
 }
 
 } // namespace
@@ -110,8 +110,7 @@ std::optional<frame_rate> read_frame_rate(const char* text) {
 std::optional<rational> read_ratio(const char* text, std::int32_t most) {
     if (!text) return std::nullopt;
     const auto ratio = read_fraction(text, most);
-    if (!ratio || ratio->num < 1 || ratio->den < 1 ||
-        std::int64_t{ratio->num} > std::int64_t{ratio->den} * most)
+    if (!ratio || ratio->num < 1 || ratio->den < 1 || ratio->num > ratio->den * most)
         return std::nullopt;
     rational lowest;
     rational_of(ratio->num, ratio->den, &lowest);

@@ -21,14 +21,14 @@ constexpr int TIMED_INPUTS = 13;
 
 struct equivalence_row {
     int layers, step;
-    const char* shutter; // 360 L / S
+    const char* shutter; // 360 L / S, as a fraction or with decimals
     std::vector<std::string> both = {};
 };
 
 const equivalence_row equivalences[] = {
     {3, 2, "540"},
     {2, 4, "180"},
-    {4, 1, "1440", {"--linear"}},
+    {6, 1, "2160.000000", {"--linear"}},
     {3, 7, "1080/7"},
     {5, 3, "600", {"--frames", "2-3"}},
 };
