@@ -423,7 +423,8 @@ options:
   -h, --help        show this text
       --version     show the version
 
-blur by time, instead of -l, --step, -r and -a:
+blur by time, instead of -l, --step, -r and -a (--weights then takes equal, the default, or
+gauss[:SIGMA], a Gaussian over the exposure with SIGMA a share of it, 1/6 by default):
       --out-fps RATE
                     output frames per second (60, 59.94 or 60000/1001): frame n (from 0) shows
                     n / RATE after the first input and is the mean of the inputs that show during
@@ -435,8 +436,6 @@ blur by time, instead of -l, --step, -r and -a:
       --phase P     where the exposure lies at its frame's time: start, center (default) or end
       --in-fps RATE the inputs' frames per second (default 25 for a folder, a clip's own rate
                     for a clip)
-                    --weights takes equal (default) or gauss[:SIGMA], a Gaussian over the
-                    exposure with SIGMA a share of it (default 1/6); --linear as with -l
 
 Progress goes to standard error: a bar on a terminal, one line per frame otherwise.
 
