@@ -6,7 +6,6 @@
 #include "batch/batch_numbers.h"
 
 #include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace korvel {
