@@ -45,6 +45,7 @@ usage: ./dev.sh COMMAND [ARGS]
                  on generated sequences and print the table (ARGS go to bench/compare.sh --help)
   package        build a Release tree (into build-release/) and make the Debian package
                  build-release/korvel_VERSION_ARCH.deb (install it with apt install ./FILE)
+Using Korvel: README.md. Each command, the tests and the code: docs/developing.md.
 EOF
 }
 
@@ -241,7 +242,7 @@ test)
     tests/package/package_test.sh build
     asan_suite
     tsan_suite
-    # A bounded fuzzing smoke run: under twenty seconds in all.
+    # A bounded fuzzing smoke run: three seconds a target.
     fuzz_build
     fuzz_run 3
     ;;

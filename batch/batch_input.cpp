@@ -13,19 +13,26 @@
 
 namespace korvel {
 
-std::unique_ptr<frame_source> open_input(const batch_paths& paths, std::string* problem) {
+opened_input open_input(const batch_options& options, bool keep_sound, std::string* problem) {
+    const batch_paths& paths = options.paths;
     if (!paths.input_clip.empty()) {
-        auto clip = clip_frame_source::open(utf16_from_utf8(paths.input_clip), engine_threads());
-        if (!clip) *problem = "Unable to load, " + paths.input_clip + ": " + load_problem();
-        return clip;
+        clip_read_options read;
+        read.threads = engine_threads();
+        read.keep_orientation = !options.clip.autorotate;
+        read.keep_sound = keep_sound;
+        auto clip = clip_frame_source::open(utf16_from_utf8(paths.input_clip), read);
+        const std::string shown = is_stream(paths.input_clip) ? "standard input" : paths.input_clip;
+        if (!clip) *problem = "Unable to load, " + shown + ": " + load_problem();
+        clip_frame_source* opened = clip.get();
+        return {std::move(clip), opened};
     }
     const std::u16string folder = utf16_from_utf8(paths.input_folder);
     const folder_scan scan = scan_folder(folder, true);
-    if (scan.names) return std::make_unique<folder_source>(folder, scan);
+    if (scan.names) return {std::make_unique<folder_source>(folder, scan)};
     const std::string cause = folder_problem(paths.input_folder);
     *problem = "Unable to read the input folder, " + paths.input_folder +
                (cause.empty() ? "" : ": " + cause);
-    return nullptr;
+    return {};
 }
 
 std::string folder_problem(const std::string& path) {

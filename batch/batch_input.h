@@ -3,6 +3,7 @@
 #pragma once
 
 #include "batch/batch_options.h"
+#include "engine/clip_frame_source.h"
 #include "engine/frame_source.h"
 
 #include <memory>
@@ -10,9 +11,15 @@
 
 namespace korvel {
 
-// Null with problem set to the line that says why ("Unable to load, notes.txt: not a video or
-// picture korvel can read").
-std::unique_ptr<frame_source> open_input(const batch_paths& paths, std::string* problem);
+struct opened_input {
+    std::unique_ptr<frame_source> source; // null when it could not be opened
+    clip_frame_source* clip = nullptr;    // the same source, when it is a clip
+};
+
+// Opens INPUT; keep_sound keeps a clip's sound for a writer. A null source comes with problem set
+// to the line that says why ("Unable to load, notes.txt: not a video or picture korvel can
+// read").
+opened_input open_input(const batch_options& options, bool keep_sound, std::string* problem);
 
 // Why path is no folder that can be used ("No such file or directory"), or "" when it is one.
 std::string folder_problem(const std::string& path);

@@ -4,8 +4,9 @@
 
 #include "batch/batch_numbers.h"
 #include "batch/batch_weights.h"
+#include "batch/clip_options.h"
 #include "batch/time_options.h"
-#include "image/clip_writer.h"
+#include "image/clip_formats.h"
 #include "runtime/utf.h"
 
 #include <getopt.h>
@@ -49,6 +50,14 @@ constexpr option long_options[] = {
     {"png-filter", required_argument, nullptr, OPTION_PNG_FILTER},
     {"format", required_argument, nullptr, OPTION_FORMAT},
     {"count", no_argument, nullptr, OPTION_COUNT},
+    {"codec", required_argument, nullptr, OPTION_CODEC},
+    {"crf", required_argument, nullptr, OPTION_CRF},
+    {"preset", required_argument, nullptr, OPTION_PRESET},
+    {"no-audio", no_argument, nullptr, OPTION_NO_AUDIO},
+    {"audio", required_argument, nullptr, OPTION_AUDIO},
+    {"no-autorotate", no_argument, nullptr, OPTION_NO_AUTOROTATE},
+    {"container", required_argument, nullptr, OPTION_CONTAINER},
+    {"digits", required_argument, nullptr, OPTION_DIGITS},
     {"out-fps", required_argument, nullptr, OPTION_OUT_FPS},
     {"shutter", required_argument, nullptr, OPTION_SHUTTER},
     {"phase", required_argument, nullptr, OPTION_PHASE},
@@ -150,6 +159,8 @@ bool apply_png_value(int code, const char* value, png_frame_settings* png, std::
 
 // Applies option code with its value; false with error set when the value is unusable.
 bool apply_value(int code, const char* value, batch_options* options, std::string* error) {
+    if (code >= OPTION_CODEC && code < OPTION_CLIP_LAST)
+        return apply_clip_option(code, value, &options->clip, error);
     if (code == OPTION_FPS || code == OPTION_BACKGROUND)
         return apply_clip_value(code, value, options, error);
     if (code == OPTION_COMPRESSION || code == OPTION_PNG_FILTER || code == OPTION_FORMAT)
@@ -220,6 +231,10 @@ std::string extension_of(const std::string& path) {
 // extension on a path that is no folder is refused, rather than made a folder name.
 bool take_output(const char* text, batch_options* options, std::string* error) {
     const std::string output(text);
+    if (is_stream(output)) {
+        options->paths.output_clip = output;
+        return true;
+    }
     if (!output.empty() && output.back() != '/' && !is_folder(text)) {
         if (clip_format_for(utf16_from_utf8(output).c_str())) {
             options->paths.output_clip = output;
@@ -228,7 +243,7 @@ bool take_output(const char* text, batch_options* options, std::string* error) {
         const std::string extension = extension_of(output);
         if (!extension.empty()) {
             *error = "OUTPUT " + quoted(text) + " is no folder, and " + quoted(extension.c_str()) +
-                     " is no kind of clip (.mkv, .mov, .webm or .mp4)";
+                     " is no kind of clip (.mkv, .mov, .webm, .mp4, .nut or .y4m)";
             return false;
         }
     }
@@ -279,7 +294,7 @@ bool check_clip_options(const batch_options& options, const used_options& used,
 }
 
 bool take_input(const char* input, batch_options* options, std::string* error) {
-    if (!is_regular_file(input))
+    if (!is_stream(input) && !is_regular_file(input))
         return take_folder(input, "input", &options->paths.input_folder, error);
     options->paths.input_clip = input;
     return true;
@@ -361,92 +376,12 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
     }
     if (help) return batch_command::help;
     if (version) return batch_command::version;
-    const bool usable = take_time_options(given, &weights, options, error) &&
-                        take_weights(weights, options, error) &&
-                        take_paths(argc, argv, count, options, error) &&
-                        check_clip_options(*options, used, error);
+    const bool usable =
+        take_time_options(given, &weights, options, error) &&
+        take_weights(weights, options, error) && take_paths(argc, argv, count, options, error) &&
+        check_clip_options(*options, used, error) && check_clip_choices(*options, count, error);
     if (!usable) return batch_command::usage_error;
     return count ? batch_command::count : batch_command::render;
-}
-
-const char* batch_help_text() {
-    return R"(usage: korvel-render [options] INPUT OUTPUT
-       korvel-render --count [-l N] [--step S] INPUT
-
-Stacks each group of L consecutive *.png files of the folder INPUT (in name order) onto one
-transparent canvas, the first opaque and each following one fainter, and saves it in the folder
-OUTPUT as 1.png, 2.png, ... zero-filled to the width of the input count (for 250 inputs:
-001.png, 002.png). The frames are byte for byte those of Korvel's window with the same values.
-
-INPUT may also be a video file: its frames, in order, are the inputs. OUTPUT may also name a
-clip that receives the output frames instead of PNG files, by its extension:
-  .mkv   FFV1 with alpha (lossless: the very frames the PNG files would hold)
-  .mov   QuickTime with the PNG codec (lossless, with alpha)
-  .webm  VP9 with alpha
-  .mp4   H.264 without alpha, the frames laid over --background
-
-options:
-  -l, --layers N    input frames stacked into each output frame (default 100)
-  -a, --alpha N     opacity budget of the trailing frames (default 255)
-  -r, --reverse     stack each group in reverse order: its last frame is the opaque one
-  -j, --threads N   use at most N threads (default: every processor)
-      --step S      inputs from one output frame's first input to the next one's (default L):
-                    frame n is made of inputs (n-1)*S+1 to (n-1)*S+L, for every n whose last
-                    input exists; S < L overlaps the groups (S = 1 leaves a trail), S > L skips
-                    inputs
-      --weights W   ramp (default: the first layer opaque, each following one fainter), or a
-                    weighted mean of the layers: equal, gauss[:SIGMA] (SIGMA in layers, by
-                    default L/6) or L numbers separated by commas (1,2,3,2,1), in input order
-      --linear      sum a weighted mean's colours in linear light instead of sRGB
-      --compression N
-                    PNG compression level from 0 (none, fastest) to 12 (smallest); default 8,
-                    the fastest level whose files are no larger than zlib's level 9 makes them
-      --png-filter F
-                    PNG row filter: none (default), sub, up, paeth or adaptive
-      --format F    rgba (default) or rgb: 24-bit PNG files, each pixel laid over
-                    --background
-      --frames A-B  render only output frames A to B, numbered and named as in a full run;
-                    A- renders from A to the end, A renders frame A alone
-      --skip-existing
-                    leave out the frames whose file exists (from an earlier run that was
-                    stopped: a frame's file appears only once it is complete)
-      --fps RATE    frames per second of a clip OUTPUT (25, 29.97 or 30000/1001); default: the
-                    input clip's rate divided by L, or 25 for a folder INPUT
-      --background COLOUR
-                    what shows through transparent pixels in an .mp4 or with --format rgb
-                    (#RRGGBB, black or white; default black)
-      --count       print the number of output frames that INPUT makes with these -l and
-                    --step (counting inputs as a render does), and render nothing
-      --stats       after the render, print the time spent decoding, compositing and
-                    encoding, summed over threads
-  -q, --quiet       show no progress (errors are still printed)
-  -h, --help        show this text
-      --version     show the version
-
-blur by time, instead of -l, --step, -r and -a (--weights then takes equal, the default, or
-gauss[:SIGMA], a Gaussian over the exposure with SIGMA a share of it, 1/6 by default):
-      --out-fps RATE
-                    output frames per second (60, 59.94 or 60000/1001): frame n (from 0) shows
-                    n / RATE after the first input and is the mean of the inputs that show during
-                    its exposure, each weighed by how long it shows there; the frames whose
-                    exposure lies within the inputs are made, numbered from 1; a clip OUTPUT
-                    runs at RATE
-      --shutter DEG the exposure as a shutter angle above 0 and up to 3600 (default 360: the
-                    whole interval from one output frame to the next; above 360 they overlap)
-      --phase P     where the exposure lies at its frame's time: start, center (default) or end
-      --in-fps RATE the inputs' frames per second (default 25 for a folder, a clip's own rate
-                    for a clip)
-
-Progress goes to standard error: a bar on a terminal, one line per frame otherwise.
-
-exit status:
-  0    every selected frame is saved
-  1    the render failed: a file or clip could not be loaded or saved, a folder could not be
-       read, no input gave a resolution, or there are fewer inputs than layers per frame
-  2    wrong usage (also an OUTPUT extension that names no kind of clip)
-  130  stopped by Ctrl+C (SIGINT; 143 for SIGTERM): the frames already under way are
-       finished first, and no partial frame, clip or temporary file is left
-)";
 }
 
 } // namespace korvel

@@ -3,6 +3,7 @@
 // much to report.
 #pragma once
 
+#include "batch/clip_options.h"
 #include "engine/render_settings.h"
 #include "engine/time_settings.h"
 
@@ -25,6 +26,7 @@ struct batch_options {
     time_settings time;       // --out-fps and the options that go with it
     frame_span frames;        // --frames
     output_settings output;   // --fps, --background, --skip-existing and the PNG settings
+    batch_clip_options clip;  // encoders, sound, orientation and streams
     std::int32_t threads = 0; // 0: every processor
     bool quiet = false;
     bool stats = false;

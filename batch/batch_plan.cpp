@@ -11,8 +11,24 @@ namespace korvel {
 
 namespace {
 
-std::int64_t recipes_in(const frame_plan& plan) {
-    if (plan.size() != UNKNOWN_SIZE) return plan.size();
+std::shared_ptr<const frame_plan> plan_of_span(const batch_options& options,
+                                               const frame_source& source, const frame_span& span,
+                                               const frame_sink* resumed,
+                                               const char16_t** problem) {
+    if (!by_time(options.time))
+        return plan_windows(options.blur, source.facts().inputs, span, resumed, problem);
+    auto timeline = input_timeline_for(options.time, source);
+    if (!timeline) {
+        *problem = JOB_STREAM_NOT_TIMED;
+        return nullptr;
+    }
+    return plan_by_time(options.time, options.blur.linear, std::move(timeline), span, resumed,
+                        problem);
+}
+
+// A plan by time ends, however long its input; a stream's windows are counted as it is read.
+std::int64_t recipes_in(const frame_plan& plan, bool timed) {
+    if (plan.size() != UNKNOWN_SIZE || !timed) return plan.size();
     std::int64_t count = 0;
     frame_recipe recipe;
     while (plan.recipe(count, &recipe))
@@ -20,38 +36,30 @@ std::int64_t recipes_in(const frame_plan& plan) {
     return count;
 }
 
-std::shared_ptr<const frame_plan> plan_of_span(const batch_options& options,
-                                               const frame_source& source, const frame_span& span,
-                                               const frame_sink* resumed,
-                                               const char16_t** problem) {
-    if (by_time(options.time))
-        return plan_by_time(options.time, options.blur.linear,
-                            input_timeline_for(options.time, source), span, resumed, problem);
-    return plan_windows(options.blur, source.facts().inputs, span, resumed, problem);
-}
-
 } // namespace
 
 std::shared_ptr<const input_timeline> input_timeline_for(const time_settings& time,
                                                          const frame_source& source) {
     const source_facts& facts = source.facts();
+    if (facts.inputs < 0) return nullptr;
     rational rate = time.in_rate;
     if (rate.num == 0 && facts.rate_num > 0) rational_of(facts.rate_num, facts.rate_den, &rate);
     if (rate.num == 0) rate = {25, 1};
     return std::make_shared<constant_timeline>(facts.inputs, rate);
 }
 
-std::int64_t output_frames(const batch_options& options, const frame_source& source,
-                           const char16_t** problem) {
+std::optional<std::int64_t> output_frames(const batch_options& options, const frame_source& source,
+                                          const char16_t** problem) {
     const auto plan = plan_of_span(options, source, frame_span{}, nullptr, problem);
-    return plan ? recipes_in(*plan) : -1;
+    if (!plan) return std::nullopt;
+    return recipes_in(*plan, by_time(options.time));
 }
 
 std::shared_ptr<const frame_plan> plan_for(const batch_options& options, const frame_source& source,
                                            const frame_sink* resumed, const char16_t** problem) {
-    const std::int64_t frames = output_frames(options, source, problem);
+    const auto frames = output_frames(options, source, problem);
     if (frames == 0) *problem = by_time(options.time) ? JOB_INPUTS_TOO_SHORT : JOB_LAYERS_TOO_MANY;
-    if (frames < 1) return nullptr;
+    if (!frames || frames == 0) return nullptr;
     return plan_of_span(options, source, options.frames, resumed, problem);
 }
 

@@ -13,6 +13,7 @@
 #include "engine/job_messages.h"
 #include "engine/png_sink.h"
 #include "engine/render_run.h"
+#include "engine/sound_beside_sink.h"
 #include "engine/stride_plan.h"
 #include "runtime/utf.h"
 
@@ -90,21 +91,70 @@ output_settings with_rate(const batch_options& options, const source_facts& fact
     return output;
 }
 
-// PNG files in the output folder, or the clip; null with the failure told.
-std::unique_ptr<frame_sink> open_output(const batch_options& options, const source_facts& facts,
-                                        terminal_report& report) {
+// Where the sound of the plan's first output frame begins: at its first input.
+clip_time sound_start(const opened_input& input, const std::shared_ptr<const frame_plan>& plan) {
+    if (!input.clip) return {};
+    const std::int64_t first = work_cursor(plan).lowest_load_ahead();
+    return input.clip->time_of(first == NO_LOAD ? 0 : first);
+}
+
+// The input's sound, when one is wanted: into a clip OUTPUT (unless --no-audio) or beside PNG
+// frames.
+bool wants_sound(const batch_options& options) {
+    const batch_paths& paths = options.paths;
+    return !paths.input_clip.empty() &&
+           ((!paths.output_clip.empty() && options.clip.sound) || !options.clip.audio_file.empty());
+}
+
+std::int32_t digits_for(const batch_options& options, std::int64_t inputs) {
+    if (options.clip.digits > 0) return options.clip.digits;
+    return inputs < 0 ? 6 : frame_digits(inputs);
+}
+
+// PNG files in the output folder, with the input's sound beside them when asked.
+std::unique_ptr<frame_sink> open_png_output(const batch_options& options, const opened_input& input,
+                                            const std::shared_ptr<const frame_plan>& plan,
+                                            terminal_report& report) {
+    const source_facts& facts = input.source->facts();
     const output_settings output = with_rate(options, facts);
-    if (options.paths.output_clip.empty()) {
-        png_frame_settings png = output.png;
-        png.background = output.background;
-        return std::make_unique<png_sink>(utf16_from_utf8(options.paths.output_folder),
-                                          frame_digits(facts.inputs), png);
-    }
+    png_frame_settings png = output.png;
+    png.background = output.background;
+    auto frames = std::make_unique<png_sink>(utf16_from_utf8(options.paths.output_folder),
+                                             digits_for(options, facts.inputs), png);
+    const std::string& file = options.clip.audio_file;
+    if (file.empty()) return frames;
+    clip_sound* sound = input.clip->sound();
+    std::string problem = "INPUT has no sound";
+    auto beside = sound ? sound_beside_sink::open(std::move(frames), utf16_from_utf8(file), sound,
+                                                  sound_start(input, plan), output.rate_num,
+                                                  output.rate_den, &problem)
+                        : nullptr;
+    if (!beside) report.note_failure("Unable to save, " + file + ": " + problem);
+    return beside;
+}
+
+// The clip OUTPUT, a file or the stream on standard output; null with the failure told.
+std::unique_ptr<frame_sink> open_clip_output(const batch_options& options,
+                                             const opened_input& input,
+                                             const std::shared_ptr<const frame_plan>& plan,
+                                             terminal_report& report) {
+    const source_facts& facts = input.source->facts();
+    const output_settings output = with_rate(options, facts);
     const clip_settings settings{facts.width,     facts.height,      output.rate_num,
                                  output.rate_den, output.background, engine_threads()};
+    const std::string& path = options.paths.output_clip;
+    const clip_format* format = is_stream(path) ? clip_pipe_format(options.clip.container.c_str())
+                                                : clip_format_for(utf16_from_utf8(path).c_str());
+    clip_choices choices;
+    choices.encoding = {options.clip.codec.c_str(), options.clip.crf, options.clip.preset.c_str()};
+    choices.sound = options.clip.sound && input.clip ? input.clip->sound() : nullptr;
+    choices.sound_from = sound_start(input, plan);
     std::string problem;
-    auto clip = clip_sink::open(utf16_from_utf8(options.paths.output_clip), settings, &problem);
-    if (!clip) report.note_failure("Unable to save, " + options.paths.output_clip + ": " + problem);
+    auto clip = clip_sink::open(utf16_from_utf8(path), format, settings, choices, &problem);
+    if (!clip)
+        report.note_failure("Unable to save, " +
+                            (is_stream(path) ? std::string("standard output") : path) + ": " +
+                            problem);
     return clip;
 }
 
@@ -119,8 +169,10 @@ bool output_folder_usable(const batch_options& options, terminal_report& report)
     return false;
 }
 
-// The frames the render will save: those of the chosen span that the inputs make.
+// The frames the render will save: those of the chosen span that the inputs make; -1 for a
+// stream.
 std::int32_t frames_to_render(const batch_options& options, std::int64_t all) {
+    if (all < 0) return -1;
     const std::int64_t last = std::min<std::int64_t>(options.frames.last, all);
     return static_cast<std::int32_t>(std::max<std::int64_t>(0, last - options.frames.first + 1));
 }
@@ -128,7 +180,7 @@ std::int32_t frames_to_render(const batch_options& options, std::int64_t all) {
 void announce(const batch_options& options, const frame_source& source, terminal_progress& progress,
               terminal_report& report) {
     const char16_t* unplanned = nullptr;
-    const std::int64_t all = output_frames(options, source, &unplanned);
+    const std::int64_t all = output_frames(options, source, &unplanned).value_or(0);
     const std::int32_t frames = frames_to_render(options, all);
     if (frames == 0 && all > 0)
         report.note("no frame to render: the sequence has " + std::to_string(all) + " frames",
@@ -139,20 +191,22 @@ void announce(const batch_options& options, const frame_source& source, terminal
 void render(const batch_options& options, terminal_progress& progress, terminal_report& report,
             std::atomic<bool>* completed) {
     std::string problem;
-    const std::unique_ptr<frame_source> source = open_input(options.paths, &problem);
-    if (!source) return report.note_failure(problem);
+    const opened_input input = open_input(options, wants_sound(options), &problem);
+    if (!input.source) return report.note_failure(problem);
     if (!output_folder_usable(options, report)) return;
-    const source_facts& facts = source->facts();
-    announce(options, *source, progress, report);
-    const std::unique_ptr<frame_sink> sink = open_output(options, facts, report);
-    if (!sink) return;
+    const source_facts& facts = input.source->facts();
+    announce(options, *input.source, progress, report);
     const char16_t* refused = JOB_LAYERS_TOO_MANY;
-    const auto plan =
-        plan_for(options, *source, options.output.skip_existing ? sink.get() : nullptr, &refused);
+    auto plan = plan_for(options, *input.source, nullptr, &refused);
     if (!plan) return report.failed(JOB_TITLE_ERROR, refused, "");
+    const std::unique_ptr<frame_sink> sink = options.paths.output_clip.empty()
+                                                 ? open_png_output(options, input, plan, report)
+                                                 : open_clip_output(options, input, plan, report);
+    if (!sink) return;
+    if (options.output.skip_existing) plan = plan_for(options, *input.source, sink.get(), &refused);
     stop_on_signal control;
-    const render_parts parts{source.get(), sink.get(),  &control,
-                             &report,      facts.width, facts.height};
+    const render_parts parts{input.source.get(), sink.get(),  &control, &report,
+                             facts.width,        facts.height};
     completed->store(render_run(parts, plan->rule(), work_cursor(plan)) == render_end::completed);
     if (const std::int64_t passed = plan->inputs_passed_over())
         report.note("passed over " + std::to_string(passed) +

@@ -34,11 +34,11 @@ int count(const batch_options& options) {
     engine_runtime_start();
     std::string problem;
     bool scanned = false;
-    if (const std::unique_ptr<frame_source> input = open_input(options.paths, &problem)) {
+    if (const opened_input input = open_input(options, false, &problem); input.source) {
         const char16_t* unplanned = u"";
-        const std::int64_t frames = output_frames(options, *input, &unplanned);
-        scanned = frames >= 0;
-        if (scanned) std::printf("%lld\n", static_cast<long long>(frames));
+        const auto frames = output_frames(options, *input.source, &unplanned);
+        scanned = frames.has_value();
+        if (scanned) std::printf("%lld\n", static_cast<long long>(*frames));
         problem = utf8_from_utf16(unplanned);
     }
     if (!scanned) std::fprintf(stderr, "korvel-render: %s\n", problem.c_str());

@@ -29,8 +29,17 @@ std::string clock_text(double seconds) {
     return text;
 }
 
+// A stream of unknown length: the frames so far and the rate.
+std::string open_figures_text(std::int32_t done, double seconds) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%d frames | elapsed %s, %.1f frames/min", done,
+                  clock_text(seconds).c_str(), seconds > 0 ? done * 60.0 / seconds : 0.0);
+    return text;
+}
+
 // The figures, in words or, for a narrow terminal, in brief.
 std::string figures_text(std::int32_t done, std::int32_t total, double seconds, bool brief) {
+    if (total < 0) return open_figures_text(done, seconds);
     const long long percent = total > 0 ? 100LL * done / total : 100;
     std::string remaining = "--:--";
     std::string rate = "--";
@@ -74,7 +83,7 @@ std::string progress_bar_text(std::int32_t done, std::int32_t total, double seco
     std::string figures = figures_text(done, total, seconds, false);
     if (figures.size() > room) figures = figures_text(done, total, seconds, true);
     const auto spare = static_cast<std::int32_t>(room) - static_cast<std::int32_t>(figures.size());
-    const std::int32_t cells = std::min(bar_cells, spare - 3);
+    const std::int32_t cells = total < 0 ? 0 : std::min(bar_cells, spare - 3);
     std::string text =
         cells >= fewest_bar_cells ? bar_cells_text(done, total, cells) + figures : figures;
     if (text.size() > room) text.resize(room);
@@ -94,7 +103,7 @@ void terminal_progress::start(std::int32_t total) {
     total_ = total;
     done_ = 0;
     started_ = std::chrono::steady_clock::now();
-    if (style_ == progress_style::bar && total_ > 0) draw_bar();
+    if (style_ == progress_style::bar && total_ != 0) draw_bar();
 }
 
 void terminal_progress::frame_done(std::int32_t frame, const std::string& path) {
@@ -102,7 +111,11 @@ void terminal_progress::frame_done(std::int32_t frame, const std::string& path) 
     ++done_;
     if (style_ == progress_style::bar) draw_bar();
     if (style_ == progress_style::lines) {
-        std::fprintf(out_, "frame %d rendered: %s (%d/%d)\n", frame, path.c_str(), done_, total_);
+        if (total_ < 0)
+            std::fprintf(out_, "frame %d rendered: %s (%d)\n", frame, path.c_str(), done_);
+        else
+            std::fprintf(out_, "frame %d rendered: %s (%d/%d)\n", frame, path.c_str(), done_,
+                         total_);
         std::fflush(out_);
     }
 }

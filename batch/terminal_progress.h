@@ -19,7 +19,8 @@ class terminal_progress {
 public:
     terminal_progress(std::FILE* out, progress_style style);
 
-    // The render begins; total is the number of frames it will save.
+    // The render begins; total is the number of frames it will save, or -1 when unknown (a
+    // stream): frames and rate are then shown without a total.
     void start(std::int32_t total);
     // Frame number frame is finished, under path.
     void frame_done(std::int32_t frame, const std::string& path);

@@ -98,18 +98,21 @@ failure_reason() {
 
 # ---- timed runs ---------------------------------------------------------------------------------
 
-# output_size DIR: the frames and bytes a run left in DIR, its PNG files or the clip out.mkv. The
-# clip's frames are counted as packets, without decoding them: FFV1 keeps one frame in each.
+# output_size DIR: the frames and bytes a run left in DIR, its PNG files or the clip out.mkv or
+# out.mp4. A clip's frames are counted as its picture's packets, without decoding them: each
+# holds one frame.
 output_size() {
-    if [ -f "$1/out.mkv" ]; then
+    local clip
+    for clip in "$1/out.mkv" "$1/out.mp4"; do
+        [ -f "$clip" ] || continue
         local frames
         frames=$("$ffprobe_bin" -v error -count_packets -select_streams v:0 \
-            -show_entries stream=nb_read_packets -of csv=p=0 "$1/out.mkv" 2>/dev/null)
+            -show_entries stream=nb_read_packets -of csv=p=0 "$clip" 2>/dev/null)
         [[ $frames =~ ^[0-9]+$ ]] || frames=0
-        printf '%s %s\n' "$frames" "$(stat -c %s "$1/out.mkv")"
-    else
-        find "$1" -maxdepth 1 -name '*.png' -printf '%s\n' | awk '{ n++; s += $1 } END { print n + 0, s + 0 }'
-    fi
+        printf '%s %s\n' "$frames" "$(stat -c %s "$clip")"
+        return
+    done
+    find "$1" -maxdepth 1 -name '*.png' -printf '%s\n' | awk '{ n++; s += $1 } END { print n + 0, s + 0 }'
 }
 
 # timed_run ID LABEL EXPECTED_FRAMES OUTPUT_DIR COMMAND...: runs COMMAND under time -v and the
@@ -172,8 +175,12 @@ run_outputs() {
     name=$(run_workload "$1")
     window_outputs "${wl_frames[$name]}" "$2" "${wl_step[$name]:-$2}"
 }
-output_path() { # ID OUTPUT
-    if [ "$2" = clip ]; then echo "$bench_dir/out/$1/out.mkv"; else echo "$bench_dir/out/$1/"; fi
+output_path() { # ID OUTPUT: frames, clip (FFV1) or mp4 (H.264 with the input's sound)
+    case "$2" in
+    clip) echo "$bench_dir/out/$1/out.mkv" ;;
+    mp4) echo "$bench_dir/out/$1/out.mp4" ;;
+    *) echo "$bench_dir/out/$1/" ;;
+    esac
 }
 
 # korvel-render, quiet, with OPTIONS from INPUT to OUTPUT, which must then hold EXPECTED frames.
@@ -256,6 +263,8 @@ ffmpeg_run() { # ID LABEL INPUT OUTPUT [ENCODER OPTIONS...]
     fi
     local target=("$bench_dir/out/$id/%04d.png")
     [ "$output" = clip ] && target=(-c:v ffv1 "$(output_path "$id" clip)")
+    [ "$output" = mp4 ] &&
+        target=(-c:v libx264 -crf 18 -pix_fmt yuv420p -c:a copy "$(output_path "$id" mp4)")
     ffmpeg_reading "$input"
     timed_run "$id" "$label" "$(run_outputs "$id" "$layers")" "$bench_dir/out/$id" \
         "${ffmpeg_command[@]}" \
@@ -303,6 +312,10 @@ measure_clip() {
     korvel_run clip.ffv1 "korvel-render -j $t, FFV1 to FFV1 clip" "$t" "$l" "$ffv1" clip
     ffmpeg_run clip.ffmpeg.ffv1 "ffmpeg tmix, FFV1 to FFV1 clip" "$ffv1" clip
     korvel_run clip.l120 "korvel-render -j $t, H.264 to PNG frames, L = 120" "$t" 120 "$h264" frames
+    # With sound: H.264 and AAC in, H.264 at the same crf out, the sound copied.
+    korvel_run clip.sound "korvel-render -j $t, H.264 + AAC to H.264 + AAC" "$t" "$l" \
+        clip/footage-sound.mp4 mp4 --crf 18
+    ffmpeg_run clip.ffmpeg.sound "ffmpeg tmix, H.264 + AAC to H.264 + AAC" clip/footage-sound.mp4 mp4
 }
 
 # The trail's frames as ffmpeg writes them by default, 24-bit, with the level and filter that make
@@ -537,6 +550,7 @@ clip_targets() {
     faster_target clip clip.ffmpeg clip.all 2 "korvel faster than ffmpeg from H.264 to PNG frames by"
     faster_target clip clip.ffmpeg.mkv clip.mkv 2 "korvel faster than ffmpeg from H.264 to an FFV1 clip by"
     flat_memory_target clip clip.all "${wl_layers[clip]}" clip.l120 120 25
+    faster_target clip clip.ffmpeg.sound clip.sound 2 "korvel faster than ffmpeg from H.264 with sound to H.264 with sound by"
 }
 
 shutter_targets() {
@@ -608,7 +622,7 @@ write_report() {
     fi
     if selected clip; then
         workload_table clip clip.all clip.ffmpeg clip.mkv clip.ffmpeg.mkv=clip.mkv clip.ffv1 \
-            clip.ffmpeg.ffv1=clip.ffv1 clip.l120
+            clip.ffmpeg.ffv1=clip.ffv1 clip.l120 clip.sound clip.ffmpeg.sound=clip.sound
         echo
         echo "The footage's frames as clips at 30 fps: footage.mp4 in H.264 (libx264 -crf 18, 4:2:0)"
         echo "and footage-ffv1.mkv in FFV1; a clip output is FFV1 in .mkv for both programs."
@@ -746,6 +760,8 @@ make_clips() {
     mkdir -p "$workloads/clip" &&
         make_clip "$workloads/clip/footage.mp4" -c:v libx264 -pix_fmt yuv420p -crf 18 &&
         make_clip "$workloads/clip/footage-ffv1.mkv" -c:v ffv1 &&
+        make_clip "$workloads/clip/footage-sound.mp4" -f lavfi -i sine=duration=8 -c:v libx264 \
+            -pix_fmt yuv420p -crf 18 -c:a aac -shortest &&
         wl_ready[clip]=1
 }
 

@@ -128,10 +128,10 @@ std::int64_t take_ahead(Seen seen) {
     const auto paths = std::make_shared<name_list>(layers().paths());
     const auto count = static_cast<std::int64_t>(paths->size());
     std::vector<std::int32_t> opacities(paths->size(), 255);
-    cache.plan(
-        coming_loads(u"", paths,
-                     work_cursor(std::make_shared<stride_plan>(
-                         stride_shape{0, count, count, false, 1, 1}, opacities, stack_blend))));
+    cache.plan(coming_loads(
+        u"", paths,
+        work_cursor(std::make_shared<stride_plan>(stride_shape{0, count, count, false, 1, 1, false},
+                                                  opacities, stack_blend))));
     for (std::size_t i = 0; i < layers().paths().size(); ++i) {
         const std::u16string& path = layers().paths()[i];
         std::int32_t depth = 0;

@@ -1,5 +1,6 @@
 # The Debian package, made by cpack from an installed build tree (./dev.sh package): both
-# programs, their manual pages, the desktop entry and icons, the bash completion and the README.
+# programs, their manual pages, the desktop entry and icons, the bash completion, the README and
+# the pages of docs/ it links.
 # Its dependencies are read from the programs by dpkg-shlibdeps (from dpkg-dev), so that they
 # follow whatever the build links.
 
@@ -20,9 +21,9 @@ add_custom_target(korvel-changelog ALL DEPENDS ${KORVEL_CHANGELOG})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/resources/copyright
               ${KORVEL_CHANGELOG}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# The README shows the pictures of docs/ by their paths relative to it.
+# The README shows the pictures of docs/ and links its pages by their paths relative to it.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
-        FILES_MATCHING PATTERN "*.png")
+        FILES_MATCHING PATTERN "*.png" PATTERN "*.md")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvel)

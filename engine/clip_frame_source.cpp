@@ -10,22 +10,32 @@
 namespace korvel {
 
 std::unique_ptr<clip_frame_source> clip_frame_source::open(const std::u16string& path,
-                                                           std::int32_t threads) {
+                                                           const clip_read_options& options) {
     clip_facts clip;
-    clip_reader* reader = clip_reader_open(path.c_str(), threads, &clip);
+    clip_reader* reader = clip_reader_open_with(path.c_str(), options, &clip);
     if (!reader) return nullptr;
-    source_facts facts;
-    facts.inputs = clip.frames;
-    facts.width = clip.width;
-    facts.height = clip.height;
-    facts.rate_num = clip.rate_num;
-    facts.rate_den = clip.rate_den;
-    return std::unique_ptr<clip_frame_source>(new clip_frame_source(path, reader, facts));
+    return std::unique_ptr<clip_frame_source>(new clip_frame_source(path, reader, clip));
 }
 
 clip_frame_source::clip_frame_source(std::u16string path, clip_reader* reader,
-                                     const source_facts& facts)
-    : path_(std::move(path)), reader_(reader), facts_(facts) {}
+                                     const clip_facts& clip)
+    : path_(std::move(path)), reader_(reader), clip_(clip) {
+    facts_.inputs = clip.frames == CLIP_FRAMES_UNKNOWN ? INPUTS_UNKNOWN : clip.frames;
+    facts_.width = clip.width;
+    facts_.height = clip.height;
+    facts_.rate_num = clip.rate_num;
+    facts_.rate_den = clip.rate_den;
+}
+
+clip_time clip_frame_source::time_of(std::int64_t input) const {
+    if (input <= 0 || clip_.rate_num <= 0) return {};
+    // input / rate seconds after the start, in the stream's time base, rounded to nearest; the
+    // product of three 32-bit factors needs more than 64 bits.
+    __extension__ using wide = __int128;
+    const wide scale = wide{clip_.rate_num} * clip_.time_num;
+    const wide ticks = (wide{input} * clip_.rate_den * clip_.time_den + scale / 2) / scale;
+    return {clip_.start + static_cast<std::int64_t>(ticks), clip_.time_num, clip_.time_den};
+}
 
 clip_frame_source::~clip_frame_source() {
     stop_reading_ahead();
@@ -41,7 +51,7 @@ void clip_frame_source::stop_reading_ahead() {
 }
 
 std::u16string clip_frame_source::describe(std::int64_t input) const {
-    return path_ + u", frame " + str_decimal(input + 1);
+    return (path_ == u"-" ? u"standard input" : path_) + u", frame " + str_decimal(input + 1);
 }
 
 // The job takes its loads in the plan's order: the expected loads move past this one.
@@ -81,7 +91,10 @@ image_handle_t clip_frame_source::take(std::int64_t input) {
     stage_timer timer(render_stage::decode);
     while (decoded_ <= input) {
         const image_handle_t frame = clip_reader_next(reader_);
-        if (!frame) return 0;
+        if (!frame) {
+            ended_ = facts_.inputs == INPUTS_UNKNOWN && *load_problem() == '\0';
+            return 0;
+        }
         if (decoded_++ == input) return hand_out(input, frame);
         if (decoded_ - 1 >= keep_from)
             kept_.emplace(decoded_ - 1, frame);

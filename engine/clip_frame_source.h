@@ -14,10 +14,10 @@ namespace korvel {
 
 class clip_frame_source final : public frame_source {
 public:
-    // Opens the clip once, which reads its facts; null when it cannot, with the load problem
-    // saying why. The decoder uses at most threads threads.
+    // Opens the clip once ("-": the stream on standard input), which reads its facts; null when
+    // it cannot, with the load problem saying why.
     static std::unique_ptr<clip_frame_source> open(const std::u16string& path,
-                                                   std::int32_t threads);
+                                                   const clip_read_options& options);
     ~clip_frame_source() override;
     clip_frame_source(const clip_frame_source&) = delete;
     clip_frame_source& operator=(const clip_frame_source&) = delete;
@@ -27,9 +27,16 @@ public:
     image_handle_t take(std::int64_t input) override;
     std::u16string describe(std::int64_t input) const override;
     void stop_reading_ahead() override;
+    bool ended() const override { return ended_; }
+
+    // The clip's sound, when it was opened to keep it and has some; null otherwise.
+    clip_sound* sound() const { return clip_reader_sound(reader_); }
+    // When input shows, as the clip's own rate places it after the first picture: where the
+    // sound of an output frame made from it begins.
+    clip_time time_of(std::int64_t input) const;
 
 private:
-    clip_frame_source(std::u16string path, clip_reader* reader, const source_facts& facts);
+    clip_frame_source(std::u16string path, clip_reader* reader, const clip_facts& clip);
     void pass_load_of(std::int64_t input);
     void drop_before(std::int64_t input);
     image_handle_t hand_out(std::int64_t input, image_handle_t frame);
@@ -37,8 +44,10 @@ private:
     std::u16string path_;
     clip_reader* reader_;
     source_facts facts_;
+    clip_facts clip_;
     work_cursor coming_;       // the job's loads from its next one on
     std::int64_t decoded_ = 0; // frames decoded so far
+    bool ended_ = false;
     std::map<std::int64_t, image_handle_t> kept_;
 };
 

@@ -9,14 +9,15 @@
 
 namespace korvel {
 
-std::unique_ptr<clip_sink> clip_sink::open(std::u16string path, const clip_settings& settings,
-                                           std::string* problem) {
-    stale_parts_remove(path.c_str());
-    std::u16string part = frame_part_name(path.c_str());
+std::unique_ptr<clip_sink> clip_sink::open(std::u16string path, const clip_format* format,
+                                           const clip_settings& settings,
+                                           const clip_choices& choices, std::string* problem) {
+    const bool piped = path == u"-";
+    if (!piped) stale_parts_remove(path.c_str());
+    std::u16string part = piped ? path : frame_part_name(path.c_str());
     const char* cause = "";
-    writer_ptr writer(
-        clip_writer_open(part.c_str(), clip_format_for(path.c_str()), settings, &cause),
-        clip_writer_close);
+    writer_ptr writer(clip_writer_open_with(part.c_str(), format, settings, choices, &cause),
+                      clip_writer_close);
     if (!writer) {
         *problem = cause;
         return nullptr;
@@ -39,7 +40,7 @@ bool clip_sink::finish(std::string* problem) {
         *problem = clip_writer_problem(writer_.get());
         return false;
     }
-    if (frame_part_commit(part_.c_str(), path_.c_str())) return true;
+    if (piped() || frame_part_commit(part_.c_str(), path_.c_str())) return true;
     *problem = error_text(errno);
     return false;
 }

@@ -104,7 +104,7 @@ std::vector<decode_cache::entry_ptr> decode_cache::queue_window() {
          ++k) {
         if (!forecast_.path_at(k, &path)) break;
         if (entries_.count(path) != 0) continue;
-        if (allowance_ && !allowance_->try_take_for_read_ahead(layer_bytes_)) break;
+        if (allowance_ && !allowance_->try_take(layer_bytes_)) break;
         auto queued = std::make_shared<entry>();
         queued->path = path;
         queued->allowance_held = allowance_ ? layer_bytes_ : 0;
@@ -219,7 +219,7 @@ void decode_cache::forget(const entry_ptr& dropped) {
 void decode_cache::erase_entry(const std::u16string& path) {
     const auto at = entries_.find(path);
     if (at == entries_.end()) return;
-    if (allowance_) allowance_->give_back_read_ahead(at->second->allowance_held);
+    if (allowance_) allowance_->give_back(at->second->allowance_held);
     entries_.erase(at);
 }
 
@@ -229,7 +229,7 @@ void decode_cache::hold_real_size(entry& decoded) {
     if (!allowance_ || pixels == nullptr) return;
     const std::int64_t bytes = std::int64_t{pixels->stride} * pixels->height;
     if (bytes <= decoded.allowance_held) return;
-    allowance_->grow_read_ahead(bytes - decoded.allowance_held);
+    allowance_->take_now(bytes - decoded.allowance_held);
     decoded.allowance_held = bytes;
 }
 

@@ -35,22 +35,30 @@ std::int32_t frames_within(std::int64_t budget, std::int64_t bytes_each, std::in
 
 } // namespace
 
-engine_shape engine_shape_for(std::int64_t width, std::int64_t height) {
+engine_shape engine_shape_for(std::int64_t width, std::int64_t height,
+                              std::int64_t workspace_bytes) {
     const std::int32_t threads = engine_threads();
     const std::int32_t w = canvas_side(width);
     const std::int32_t h = canvas_side(height);
     const std::int64_t bytes = std::int64_t{w} * h * 4;
     // Encoding holds the canvas and its filtered rows, then the rows and the compressor's tables.
-    const std::int64_t encode_bytes =
-        std::max(bytes + png_idat_rows_bytes(w, h, 4), png_idat_workspace_bytes(w, h, 4));
+    const std::int64_t workspace =
+        workspace_bytes >= 0 ? workspace_bytes : png_idat_workspace_bytes(w, h, 4);
+    const std::int64_t encode_bytes = std::max(bytes + png_idat_rows_bytes(w, h, 4), workspace);
     const std::int64_t work_ahead = std::min(2 * threads * bytes, WORK_AHEAD_BUDGET);
-    // One frame may wait for its encoder's share while the next is built, unless a frame is too
-    // large for the budget at all.
-    const std::int32_t in_flight =
-        bytes > work_ahead ? 0 : std::max(frames_within(work_ahead, encode_bytes, threads), 1);
-    return {threads,      frames_within(work_ahead, bytes, 2 * threads),
-            in_flight,    bytes,
-            encode_bytes, work_ahead};
+    // A frame handed over holds its encoder's share until it is written, and one finished canvas
+    // more may wait while the encoders work, so that the job's thread goes on making frames; the
+    // read-ahead takes what the frames in flight leave. A frame too large for the budget at all
+    // is saved before the next one is begun.
+    const std::int32_t encoders = std::max(frames_within(work_ahead, encode_bytes, threads), 1);
+    const bool fits = bytes <= work_ahead;
+    return {threads,
+            frames_within(work_ahead, bytes, 2 * threads),
+            fits ? encoders + 1 : 0,
+            encoders,
+            bytes,
+            encode_bytes,
+            work_ahead};
 }
 
 } // namespace korvel

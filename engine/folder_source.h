@@ -29,6 +29,7 @@ public:
     const source_facts& facts() const override { return facts_; }
     void expect(const work_cursor& coming, const read_ahead_budget& budget) override;
     image_handle_t take(std::int64_t input) override;
+    bool ended() const override { return false; }
     std::u16string describe(std::int64_t input) const override;
     void stop_reading_ahead() override;
 

@@ -10,17 +10,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <utility>
 #include <vector>
 
 namespace korvel {
 namespace {
-
-// How long a pool thread waits for the read-ahead to make room for a frame's encoding. The job
-// normally takes the layers decoded ahead within a few milliseconds; when it is held up by an
-// input, the frame is saved anyway.
-constexpr std::chrono::milliseconds ENCODER_PATIENCE{200};
 
 // The savers alive, for closing them all at exit. Never destroyed: a render may still be running
 // while the process ends.
@@ -36,12 +30,15 @@ saver_registry& registry() {
 
 } // namespace
 
-frame_saver::frame_saver(frame_sink* sink, std::int32_t in_flight, work_allowance* allowance,
-                         std::int64_t canvas_bytes, std::int64_t workspace_bytes)
-    : sink_(sink),
-      limit_(sink->takes_frames_side_by_side() ? static_cast<std::size_t>(std::max(in_flight, 0))
-                                               : 0),
-      allowance_(allowance), canvas_bytes_(canvas_bytes), workspace_bytes_(workspace_bytes) {
+frame_saver::frame_saver(frame_sink* sink, const saver_limits& limits, work_allowance* allowance)
+    : sink_(sink), limit_(sink->takes_frames_side_by_side()
+                              ? static_cast<std::size_t>(std::max(limits.in_flight, 0))
+                              : 0),
+      encoders_(sink->takes_frames_side_by_side()
+                    ? static_cast<std::size_t>(std::max(limits.encoders, 1))
+                    : 1),
+      allowance_(allowance), canvas_bytes_(limits.canvas_bytes),
+      workspace_bytes_(limits.workspace_bytes) {
     std::lock_guard guard(registry().lock);
     registry().savers.push_back(this);
 }
@@ -78,7 +75,7 @@ std::int32_t frame_saver::hand_over(image_handle_t canvas, const std::u16string&
     work->canvas = canvas;
     if (!queue(work)) return 0;
     try {
-        pool_run(pool_, [this, work] { run_queued(work); });
+        pool_run(pool_, [this] { run_queued(); });
     } catch (...) {
         // Left queued: the next wait encodes it on the waiting thread.
     }
@@ -104,7 +101,12 @@ std::int32_t frame_saver::queue(const frame_ptr& work) {
         bitmap_delete(std::exchange(work->canvas, 0));
         return 0;
     }
-    take_allowance(*work, work->canvas ? canvas_bytes_ : 0, false);
+    // The frame's whole share at once: its writing never waits for memory that the job, which
+    // may be waiting for it, would have to free.
+    if (allowance_ && work->canvas) {
+        work->allowance_held = canvas_bytes_ + workspace_bytes_;
+        allowance_->take_now(work->allowance_held);
+    }
     frames_.push_back(work);
     return 1;
 }
@@ -123,24 +125,30 @@ const char* frame_saver::failed_reason() const {
     return failed_problem_.c_str();
 }
 
+// The oldest frame still queued, now being encoded by the caller, when fewer than the encoders
+// allowed are at work (their memory is held at once) and no frame has failed; else null. Under the
+// lock.
+frame_saver::frame_ptr frame_saver::claim_queued() {
+    if (failed()) return nullptr;
+    const auto encoding = static_cast<std::size_t>(
+        std::count_if(frames_.begin(), frames_.end(),
+                      [](const frame_ptr& f) { return f->state == frame_state::encoding; }));
+    if (encoding >= encoders_) return nullptr;
+    const auto queued = std::find_if(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
+        return f->state == frame_state::queued;
+    });
+    if (queued == frames_.end()) return nullptr;
+    (*queued)->state = frame_state::encoding;
+    return *queued;
+}
+
 // Encodes queued frames on this thread, oldest first, rather than wait for a pool thread that
-// may never come; waits only while a frame is being encoded elsewhere.
+// may never come; waits only while the encoders allowed are at work elsewhere.
 void frame_saver::wait_until_at_most(std::size_t count) {
     std::unique_lock guard(lock_);
     while (frames_.size() > count) {
-        const auto queued = std::find_if(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
-            return f->state == frame_state::queued;
-        });
-        // While a pool thread encodes, waiting for it keeps two encoders' memory from being held
-        // at once.
-        const bool encoding = std::any_of(frames_.begin(), frames_.end(), [](const frame_ptr& f) {
-            return f->state == frame_state::encoding;
-        });
-        if (queued != frames_.end() && !failed() && !encoding) {
-            const frame_ptr work = *queued;
-            work->state = frame_state::encoding;
+        if (const frame_ptr work = claim_queued()) {
             guard.unlock();
-            take_allowance(*work, workspace_bytes_, false);
             encode(work);
             guard.lock();
         } else {
@@ -150,28 +158,21 @@ void frame_saver::wait_until_at_most(std::size_t count) {
     }
 }
 
-void frame_saver::run_queued(const frame_ptr& work) {
-    {
-        std::lock_guard guard(lock_);
-        if (work->state != frame_state::queued) return;
-        if (failed()) {
-            name_finished_frames();
-            return;
+// A pool thread encodes the frames queued while it may: a frame left queued when the encoders
+// are all at work is taken by the next one to finish.
+void frame_saver::run_queued() {
+    for (;;) {
+        frame_ptr work;
+        {
+            std::lock_guard guard(lock_);
+            work = claim_queued();
+            if (!work) {
+                name_finished_frames();
+                return;
+            }
         }
-        work->state = frame_state::encoding;
+        encode(work);
     }
-    take_allowance(*work, workspace_bytes_, true);
-    encode(work);
-}
-
-// Only the thread that moved the frame to its present state touches its share of the allowance.
-void frame_saver::take_allowance(frame& work, std::int64_t bytes, bool may_wait) {
-    if (!allowance_) return;
-    if (may_wait)
-        allowance_->take_for_encoder(bytes, ENCODER_PATIENCE);
-    else
-        allowance_->take_now(bytes);
-    work.allowance_held += bytes;
 }
 
 // Writing frees the canvas; only this thread touches a frame being encoded.

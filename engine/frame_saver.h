@@ -26,14 +26,22 @@
 
 namespace korvel {
 
+// How many frames a saver works on: at most in_flight handed over and not yet complete (0 saves
+// each frame before hand_over returns), of which at most encoders are written at once. With an
+// allowance, each frame holds canvas_bytes of it from being handed over until it is written, and
+// workspace_bytes more while it is written.
+struct saver_limits {
+    std::int32_t in_flight = 0;
+    std::int32_t encoders = 1;
+    std::int64_t canvas_bytes = 0;
+    std::int64_t workspace_bytes = 0;
+};
+
 class frame_saver {
 public:
-    // Frames go to sink (which outlives the saver). At most in_flight frames handed over and not
-    // yet complete, and one when the sink takes no frames side by side; 0 saves each frame
-    // before hand_over returns. With an allowance, each frame holds canvas_bytes of it from
-    // being handed over until it is encoded, and workspace_bytes more while it is encoded.
-    frame_saver(frame_sink* sink, std::int32_t in_flight, work_allowance* allowance = nullptr,
-                std::int64_t canvas_bytes = 0, std::int64_t workspace_bytes = 0);
+    // Frames go to sink (which outlives the saver); one at a time when it takes no frames side by
+    // side.
+    frame_saver(frame_sink* sink, const saver_limits& limits, work_allowance* allowance = nullptr);
     // Waits for every frame handed over.
     ~frame_saver();
     frame_saver(const frame_saver&) = delete;
@@ -75,10 +83,10 @@ private:
     };
     using frame_ptr = std::shared_ptr<frame>;
     std::int32_t queue(const std::shared_ptr<frame>& work);
+    frame_ptr claim_queued();
     void wait_until_at_most(std::size_t count);
-    void run_queued(const frame_ptr& work);
+    void run_queued();
     void encode(const frame_ptr& work);
-    void take_allowance(frame& work, std::int64_t bytes, bool may_wait);
     void name_finished_frames();
     void frame_named_now(const frame& named);
     void note_failure(const std::u16string& path, std::string problem);
@@ -87,6 +95,7 @@ private:
 
     frame_sink* const sink_;
     const std::size_t limit_;
+    const std::size_t encoders_;
     work_allowance* const allowance_;
     const std::int64_t canvas_bytes_;
     const std::int64_t workspace_bytes_;

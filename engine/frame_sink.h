@@ -22,6 +22,9 @@ public:
     // one at a time.
     virtual bool takes_frames_side_by_side() const = 0;
 
+    // What writing one frame of that size takes besides its canvas, at most.
+    virtual std::int64_t workspace_bytes(std::int32_t width, std::int32_t height) const = 0;
+
     // The temporary name a frame for path is written under, "" when it is written in place.
     virtual std::u16string part_name(const std::u16string& path) const = 0;
     // Writes the 32-bit canvas, freeing it whatever the outcome; false with the cause in problem.

@@ -13,8 +13,11 @@
 
 namespace korvel {
 
+// The input count of a stream that does not say how long it is.
+inline constexpr std::int64_t INPUTS_UNKNOWN = -1;
+
 struct source_facts {
-    std::int64_t inputs = 0; // the input frames
+    std::int64_t inputs = 0; // the input frames, or INPUTS_UNKNOWN
     std::int32_t width = 0;  // of the probe picture; 0 when none could be read
     std::int32_t height = 0;
     std::int32_t rate_num = 0; // a clip's frames per second; 0 when unknown
@@ -36,8 +39,11 @@ public:
 
     // From now on the job's loads follow coming's.
     virtual void expect(const work_cursor& coming, const read_ahead_budget& budget) = 0;
-    // Input as a bitmap the caller owns, 0 when it cannot be read (the load problem says why).
+    // Input as a bitmap the caller owns, 0 when it cannot be read (the load problem says why) or
+    // when a stream of unknown length ended before it (see ended).
     virtual image_handle_t take(std::int64_t input) = 0;
+    // Whether a stream of unknown length has ended: the inputs from then on do not exist.
+    virtual bool ended() const = 0;
     // The input as messages name it: the file's path, or the clip and the frame's number.
     virtual std::u16string describe(std::int64_t input) const = 0;
     // Frees what was read ahead and waits for reading under way; nothing more is read ahead until

@@ -21,5 +21,7 @@ inline constexpr char16_t JOB_TIMES_NOT_EXACT[] =
     u"The times of these frame rates and this shutter cannot be counted exactly.";
 inline constexpr char16_t JOB_INPUTS_TOO_SHORT[] =
     u"The inputs do not last as long as one exposure.";
+inline constexpr char16_t JOB_STREAM_NOT_TIMED[] =
+    u"A blur by time reads a folder or a clip, not a stream of unknown length.";
 
 } // namespace korvel

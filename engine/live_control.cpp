@@ -198,7 +198,7 @@ void live_control::plan_again(work_cursor* cursor, std::int64_t layers) {
     const std::int64_t frames = std::max<std::int64_t>(0, frames_for(layers) - frame_ + !begun);
     const std::int64_t amounts = frames > 0 ? layers : 0;
     auto batches = std::make_shared<stride_plan>(
-        stride_shape{delivered_, layers, layers, loop_.reverse, frame_ + begun, frames},
+        stride_shape{delivered_, layers, layers, loop_.reverse, frame_ + begun, frames, false},
         ramp_opacities(loop_.alpha, amounts), stack_blend);
     if (!begun) {
         *cursor = work_cursor(std::move(batches));

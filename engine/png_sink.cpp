@@ -3,6 +3,7 @@
 
 #include "engine/frame_file.h"
 #include "engine/stale_parts.h"
+#include "image/png_idat_stream.h"
 #include "runtime/error_text.h"
 #include "runtime/files.h"
 #include "runtime/native_name.h"
@@ -33,6 +34,10 @@ bool png_sink::saved_already(std::int32_t frame) const {
     struct stat status {};
     return native_name(frame_path(frame).c_str(), native) && stat(native.c_str(), &status) == 0 &&
            S_ISREG(status.st_mode);
+}
+
+std::int64_t png_sink::workspace_bytes(std::int32_t width, std::int32_t height) const {
+    return png_idat_workspace_bytes(width, height, 4, settings_.level);
 }
 
 std::u16string png_sink::part_name(const std::u16string& path) const {

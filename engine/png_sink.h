@@ -16,6 +16,7 @@ public:
     std::u16string frame_path(std::int32_t frame) const override;
     bool saved_already(std::int32_t frame) const override;
     bool takes_frames_side_by_side() const override { return true; }
+    std::int64_t workspace_bytes(std::int32_t width, std::int32_t height) const override;
     std::u16string part_name(const std::u16string& path) const override;
     bool write(image_handle_t canvas, const std::u16string& part, std::string* problem) override;
     bool commit(const std::u16string& part, const std::u16string& path) override;

@@ -9,6 +9,7 @@
 #include "image/load_problem.h"
 #include "runtime/error_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <utility>
@@ -28,10 +29,15 @@ blend_setup setup_for(const render_parts& parts, const engine_shape& shape,
 class render_loop {
 public:
     render_loop(const render_parts& parts, const blend_rule& rule, const frame_plan* plan)
-        : parts_(parts), shape_(engine_shape_for(parts.width, parts.height)),
+        : parts_(parts),
+          shape_(engine_shape_for(parts.width, parts.height,
+                                  parts.sink->workspace_bytes(std::clamp(parts.width, 1, 32767),
+                                                              std::clamp(parts.height, 1, 32767)))),
           allowance_(shape_.work_ahead),
-          saver_(parts.sink, shape_.in_flight, &allowance_, shape_.frame_bytes,
-                 shape_.encode_bytes - shape_.frame_bytes),
+          saver_(parts.sink,
+                 {shape_.in_flight, shape_.encoders, shape_.frame_bytes,
+                  shape_.encode_bytes - shape_.frame_bytes},
+                 &allowance_),
           budget_{shape_.read_ahead, &allowance_, shape_.frame_bytes},
           blender_(rule.make(setup_for(parts, shape_, plan))) {}
 
@@ -55,6 +61,7 @@ private:
     read_ahead_budget budget_;
     std::unique_ptr<frame_blender> blender_;
     bool save_failure_told_ = false;
+    bool input_ended_ = false;
 };
 
 render_end render_loop::run(work_cursor cursor) {
@@ -66,7 +73,7 @@ render_end render_loop::run(work_cursor cursor) {
         if (const std::optional<render_end> ended = steer(&cursor)) return *ended;
         work_step step{};
         if (!cursor.next(&step)) return finish();
-        if (!carry_out(step)) return render_end::failed;
+        if (!carry_out(step)) return input_ended_ ? finish() : render_end::failed;
     }
 }
 
@@ -128,6 +135,12 @@ bool render_loop::start_frame(bool resumed) {
 
 bool render_loop::load(const work_step& step) {
     const image_handle_t layer = parts_.source->take(step.input);
+    if (!layer && parts_.source->ended()) {
+        // A stream ended: the frame it left unfinished is not made.
+        blender_->abandon();
+        input_ended_ = true;
+        return false;
+    }
     if (!layer) {
         fail(JOB_TITLE_LOAD_ERROR, JOB_UNABLE_TO_LOAD + parts_.source->describe(step.input),
              load_problem());

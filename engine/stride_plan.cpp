@@ -73,12 +73,14 @@ std::shared_ptr<const frame_plan> plan_windows(const blur_settings& blur, std::i
         return nullptr;
     }
     const std::int64_t step = frame_step(blur);
+    const bool open_ended = inputs < 0;
     const std::int64_t last =
-        std::min<std::int64_t>(span.last, window_frames(inputs, blur.layers, step));
+        open_ended ? span.last
+                   : std::min<std::int64_t>(span.last, window_frames(inputs, blur.layers, step));
     const std::int64_t frames = std::max<std::int64_t>(0, last - span.first + 1);
     std::vector<std::int32_t> kept = frames_saved_already(resumed, span.first, last);
     const stride_shape shape{
-        (span.first - 1) * step, blur.layers, step, blur.reverse, span.first, frames};
+        (span.first - 1) * step, blur.layers, step, blur.reverse, span.first, frames, open_ended};
     return std::make_shared<stride_plan>(shape,
                                          frames ? amounts_for(blur) : std::vector<std::int32_t>(),
                                          rule_for(blur), std::move(kept));

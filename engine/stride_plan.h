@@ -21,7 +21,8 @@ struct stride_shape {
     std::int64_t step;        // from one window's first input to the next one's, at least 1
     bool reverse;             // each window drawn from its last input to its first
     std::int32_t first_frame; // recipe 0's frame number
-    std::int64_t frames;      // recipes
+    std::int64_t frames;      // recipes, at most when open_ended
+    bool open_ended;          // the inputs may end before: a stream of unknown length
 };
 
 class stride_plan final : public frame_plan {
@@ -31,7 +32,7 @@ public:
     stride_plan(const stride_shape& shape, std::vector<std::int32_t> amounts,
                 const blend_rule& rule, std::vector<std::int32_t> kept = {});
 
-    std::int64_t size() const override { return shape_.frames; }
+    std::int64_t size() const override { return shape_.open_ended ? UNKNOWN_SIZE : shape_.frames; }
     bool recipe(std::int64_t k, frame_recipe* out) const override;
     const blend_rule& rule() const override { return rule_; }
     std::int64_t most_layers() const override { return shape_.layers; }
@@ -53,9 +54,9 @@ std::vector<std::int32_t> ramp_opacities(std::int64_t alpha, std::int64_t layers
 // input exists (none for fewer inputs than layers). Layers and step are at least 1.
 std::int64_t window_frames(std::int64_t inputs, std::int64_t layers, std::int64_t step);
 
-// The plan of blur over inputs inputs: the frames of span among every window whose last input
-// exists. With resumed, a frame it holds already is kept. Null, with problem set, when the
-// weights are not one per layer.
+// The plan of blur over inputs inputs (negative: unknown, a stream): the frames of span among
+// every window whose last input exists. With resumed, a frame it holds already is kept. Null, with
+// problem set, when the weights are not one per layer.
 std::shared_ptr<const frame_plan> plan_windows(const blur_settings& blur, std::int64_t inputs,
                                                const frame_span& span, const frame_sink* resumed,
                                                const char16_t** problem);

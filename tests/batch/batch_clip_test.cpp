@@ -19,10 +19,6 @@
 namespace korvel::test {
 namespace {
 
-bool have_ffmpeg() {
-    return std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0;
-}
-
 void ffmpeg(const std::string& args) {
     ASSERT_EQ(std::system(("ffmpeg -v error -y " + args).c_str()), 0) << args;
 }

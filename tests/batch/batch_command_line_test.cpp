@@ -94,7 +94,7 @@ const command_row command_rows[] = {
     {{"-x", "IN", "OUT"}, "unknown option '-x'"},
     {{"--layer-count", "3", "IN", "OUT"}, "unknown option '--layer-count'"},
     {{"--quiet=yes", "IN", "OUT"}, "-q/--quiet takes no value"},
-    {{"IN", "blurred.avi"}, "'.avi' is no kind of clip (.mkv, .mov, .webm or .mp4)"},
+    {{"IN", "blurred.avi"}, "'.avi' is no kind of clip (.mkv, .mov, .webm, .mp4, .nut or .y4m)"},
     {{"--fps", "30", "IN", "OUT"}, "--fps and --background set a clip's frames"},
     {{"--fps", "0", "IN", "x.mkv"}, "--fps wants frames per second above 0 and up to 1000"},
     {{"--fps", "1001/1", "IN", "x.mkv"}, "not '1001/1'"},
@@ -110,6 +110,16 @@ const command_row command_rows[] = {
     {{"--png-filter", "avg", "IN", "OUT"}, "--png-filter wants none, sub, up, paeth or adaptive"},
     {{"--format", "rgba", "IN", "x.mkv"}, "--compression, --png-filter and --format set PNG files"},
     {{"--background", "white", "IN", "OUT"}, "--background also those of --format rgb"},
+    {{"IN", "-"}, "OUTPUT - writes a stream to standard output and needs --container mkv, mov"},
+    {{"--container", "nut", "IN", "OUT"}, "--container sets the stream written to standard output"},
+    {{"--count", "-"}, "--count and --skip-existing need an INPUT whose length is known"},
+    {{"--codec", "hevc", "IN", "OUT"}, "--codec, --crf, --preset and --no-audio set a clip OUTPUT"},
+    {{"--codec", "ffv1", "IN", "x.mp4"}, ".mp4 takes h264"},
+    {{"--crf", "99", "IN", "x.mp4"}, "takes --crf 0 to 51"},
+    {{"--audio", "s.wav", "IN", "x.mkv"}, "--audio writes a clip INPUT's sound beside PNG frames"},
+    {{"--audio", "s.mp3", "-", "OUT"}, "--audio wants a file ending in .wav, .flac, .m4a or .opus"},
+    {{"--no-autorotate", "IN", "OUT"}, "--no-autorotate keeps a clip INPUT's stored orientation"},
+    {{"--digits", "0", "IN", "OUT"}, "--digits wants a whole number from 1 to 10, not '0'"},
 };
 
 rgba_image expected_frame(const command_row& row, std::int32_t frame) {

@@ -108,15 +108,11 @@ TEST(BatchTime, OptionsThatDoNotGoTogetherAreRefusedInOneLine) {
     }
 }
 
-bool ffmpeg_installed() {
-    return std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0;
-}
-
 // A clip of 25 frames at 25 per second: by its own rate 5 frames to each of 5 exposures at 5 fps
 // with the start phase, by --in-fps 50 half a second long, which holds two frames centred on 0.2
 // and 0.4 seconds.
 TEST(BatchTime, AClipIsTimedByItsOwnRateOrByInFpsAndAClipOutputRunsAtOutFps) {
-    if (!ffmpeg_installed()) GTEST_SKIP() << "the ffmpeg program is not installed (./dev.sh deps)";
+    if (!have_ffmpeg()) GTEST_SKIP() << "the ffmpeg program is not installed (./dev.sh deps)";
     const scratch_folder work;
     const std::string clip = work.path("in.mkv"), timed = work.make_folder("timed"),
                       counted = work.make_folder("counted"), out = work.path("out.mkv");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -95,6 +96,10 @@ void expect_same_files(const std::string& folder, const std::string& expected) {
     EXPECT_EQ(folder_names(folder), names);
     for (const std::string& name : names)
         EXPECT_TRUE(read_file(folder + "/" + name) == read_file(expected + "/" + name)) << name;
+}
+
+bool have_ffmpeg() {
+    return std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0;
 }
 
 } // namespace korvel::test

@@ -40,6 +40,9 @@ private:
     int terminal_ = -1;
 };
 
+// Whether the ffmpeg and ffprobe programs are there, as the clip tests use them.
+bool have_ffmpeg();
+
 // What a shell command prints on its standard output.
 std::string command_output(const std::string& command);
 

@@ -152,7 +152,7 @@ replace() {
 
 # The README's recipe that counts the output frames, on this test's paths.
 count_recipe() {
-    replace "$(readme_block '### Splitting a long sequence over several machines' sh)" /shared/in "$inputs"
+    replace "$(readme_block '## Splitting a long sequence over several machines' sh)" /shared/in "$inputs"
 }
 
 # The layers per frame that RECIPE renders with ("-l 100"), for the full render it is compared with.

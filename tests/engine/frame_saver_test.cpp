@@ -35,7 +35,7 @@ TEST(frame_saver, frames_written_behind_one_that_cannot_be_named_are_removed_unn
     std::vector<int> told;
     {
         png_sink sink(utf16_from_utf8(out.root() + "/"), 1, {});
-        frame_saver saver(&sink, 3);
+        frame_saver saver(&sink, {.in_flight = 3, .encoders = 3});
         const int sides[] = {8, 1500, 8, 8};
         for (int i = 0; i < 4; ++i) {
             const std::u16string path = utf16_from_utf8(out.path(std::to_string(i + 1) + ".png"));

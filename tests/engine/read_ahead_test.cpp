@@ -1,7 +1,6 @@
-// What work ahead of the frame being built may hold and hand over. Read-ahead and encoding share a
-// budget: read-ahead never passes it and gives way to a waiting encoder, which goes on at once when
-// the read-ahead holds nothing that waiting could free, else waits for it, but not for ever. A
-// layer decoded ahead is handed over only while its file is the one decoded.
+// What work ahead of the frame being built may hold and hand over. Read-ahead and frames being
+// written share a budget that the read-ahead never passes. A layer decoded ahead is handed over
+// only while its file is the one decoded.
 #include "engine/decode_cache.h"
 #include "engine/engine_runtime.h"
 #include "engine/frame_blender.h"
@@ -13,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
@@ -35,41 +33,18 @@ bool eventually(const std::function<bool()>& condition) {
     return true;
 }
 
-TEST(work_allowance, read_ahead_stays_within_the_budget_that_an_encoder_may_pass) {
+// A frame handed over holds its share at once, even past the budget, and the read-ahead then takes
+// nothing until that share is given back; nobody waits.
+TEST(work_allowance, read_ahead_stays_within_the_budget_that_frames_handed_over_may_pass) {
     work_allowance allowance(BUDGET);
-    EXPECT_TRUE(allowance.try_take_for_read_ahead(4));
-    EXPECT_TRUE(allowance.try_take_for_read_ahead(6));
-    EXPECT_FALSE(allowance.try_take_for_read_ahead(1));
-    allowance.give_back_read_ahead(BUDGET);
-    allowance.take_now(8); // a finished canvas, held already
-    const auto start = std::chrono::steady_clock::now();
-    allowance.take_for_encoder(3 * BUDGET, 20s);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << "waited for nothing";
-    EXPECT_FALSE(allowance.try_take_for_read_ahead(1));
-    allowance.give_back(38);
-    EXPECT_TRUE(allowance.try_take_for_read_ahead(BUDGET));
-}
-
-TEST(work_allowance, an_encoder_waits_for_the_read_ahead_which_meanwhile_takes_no_more) {
-    work_allowance allowance(BUDGET);
-    ASSERT_TRUE(allowance.try_take_for_read_ahead(BUDGET));
-    std::atomic<bool> taken{false};
-    std::thread encoder([&] {
-        allowance.take_for_encoder(8, 60s);
-        taken = true;
-    });
-    // A waiting encoder shows itself by refusing the read-ahead even nothing.
-    EXPECT_TRUE(eventually([&] { return !allowance.try_take_for_read_ahead(0); }));
-    allowance.give_back_read_ahead(5);
-    EXPECT_FALSE(allowance.try_take_for_read_ahead(5)) << "freed bytes went to the read-ahead";
-    EXPECT_FALSE(taken) << "the encoder went on past the budget";
-    allowance.give_back_read_ahead(5);
-    encoder.join();
-    EXPECT_EQ(allowance.held(), 8);
-    // Held up by a read-ahead that is never taken, it goes on after its patience.
-    ASSERT_TRUE(allowance.try_take_for_read_ahead(2));
-    allowance.take_for_encoder(8, 50ms);
-    EXPECT_EQ(allowance.held(), 18);
+    EXPECT_TRUE(allowance.try_take(4));
+    EXPECT_TRUE(allowance.try_take(6));
+    EXPECT_FALSE(allowance.try_take(1));
+    allowance.take_now(3 * BUDGET);
+    allowance.give_back(BUDGET);
+    EXPECT_FALSE(allowance.try_take(1)) << "the read-ahead took what a frame holds";
+    allowance.give_back(3 * BUDGET);
+    EXPECT_TRUE(allowance.try_take(BUDGET));
 }
 
 // Replaced by a rename, the file gets a new inode; rewritten in place (an editor saving over it,
@@ -84,7 +59,7 @@ TEST(decode_cache, a_file_replaced_or_rewritten_after_decoding_ahead_is_left_for
         decode_cache cache(2);
         cache.plan(coming_loads(folder, names,
                                 work_cursor(std::make_shared<stride_plan>(
-                                    stride_shape{0, 2, 2, false, 1, 1},
+                                    stride_shape{0, 2, 2, false, 1, 1, false},
                                     std::vector<std::int32_t>{255, 128}, stack_blend))));
         ASSERT_TRUE(eventually([&] { return cache.counters().decoded == 2; }));
         ASSERT_TRUE(write_png(in.path("new.png"), pattern_image(8, 7, 9, true), true));

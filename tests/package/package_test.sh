@@ -98,8 +98,8 @@ check_contents() {
         /usr/share/doc/korvel/README.md /usr/share/doc/korvel/copyright; do
         [ -e "$path" ] || missing+=("$path")
     done
-    # The pictures that the installed README shows, by paths relative to it.
-    for path in $(grep -o '(docs/[^)]*\.png)' /usr/share/doc/korvel/README.md | tr -d '()' | sort -u); do
+    # The pictures that the installed README shows and the pages it links, by paths relative to it.
+    for path in $(grep -oE '\]\(docs/[^)#]+' /usr/share/doc/korvel/README.md | cut -c 3- | sort -u); do
         [ -e "/usr/share/doc/korvel/$path" ] || missing+=("/usr/share/doc/korvel/$path")
     done
     [ ${#missing[@]} -eq 0 ] || fail "not installed: ${missing[*]}"
