@@ -72,6 +72,20 @@ options:
   -h, --help        show this text
       --version     show the version
 
+blur by time, instead of -l, --step, -r and -a (--weights then takes equal, the default, or
+gauss[:SIGMA], a Gaussian over the exposure with SIGMA a share of it, 1/6 by default):
+      --out-fps RATE
+                    output frames per second (60, 59.94 or 60000/1001): frame n (from 0) shows
+                    n / RATE after the first input and is the mean of the inputs that show during
+                    its exposure, each weighed by how long it shows there; the frames whose
+                    exposure lies within the inputs are made, numbered from 1; a clip OUTPUT
+                    runs at RATE
+      --shutter DEG the exposure as a shutter angle above 0 and up to 3600 (default 360: the
+                    whole interval from one output frame to the next; above 360 they overlap)
+      --phase P     where the exposure lies at its frame's time: start, center (default) or end
+      --in-fps RATE the inputs' frames per second (default 25 for a folder, a clip's own rate
+                    for a clip)
+
 Progress goes to standard error: a bar on a terminal, one line per frame otherwise.
 
 exit status:

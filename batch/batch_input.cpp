@@ -4,7 +4,6 @@
 #include "engine/clip_frame_source.h"
 #include "engine/engine_limits.h"
 #include "engine/folder_source.h"
-#include "engine/stride_plan.h"
 #include "image/load_problem.h"
 #include "runtime/error_text.h"
 #include "runtime/utf.h"
@@ -40,10 +39,6 @@ std::string folder_problem(const std::string& path) {
     struct stat status {};
     if (stat(path.c_str(), &status) != 0) return error_text(errno);
     return S_ISDIR(status.st_mode) ? std::string() : error_text(ENOTDIR);
-}
-
-std::int64_t output_frames(std::int64_t inputs, const blur_settings& blur) {
-    return window_frames(inputs, blur.layers, frame_step(blur));
 }
 
 } // namespace korvel

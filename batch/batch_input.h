@@ -24,7 +24,4 @@ opened_input open_input(const batch_options& options, bool keep_sound, std::stri
 // Why path is no folder that can be used ("No such file or directory"), or "" when it is one.
 std::string folder_problem(const std::string& path);
 
-// The output frames that inputs make with these settings: every window whose last input exists.
-std::int64_t output_frames(std::int64_t inputs, const blur_settings& blur);
-
 } // namespace korvel

@@ -73,41 +73,48 @@ std::optional<std::int64_t> read_digits(std::string_view text, std::int64_t limi
     return value;
 }
 
-// "A/B", or a decimal "I.F" as (I·10^n + F) / 10^n.
-std::optional<frame_rate> read_fraction(std::string_view text) {
+// "A/B" with 32-bit A and B, or a decimal "I.F" as (I·10^n + F) / 10^n with I at most
+// whole_limit, as written.
+std::optional<rational> read_fraction(std::string_view text, std::int64_t whole_limit) {
     constexpr std::int64_t limit = std::numeric_limits<std::int32_t>::max();
     const std::size_t slash = text.find('/');
     if (slash != std::string_view::npos) {
         const auto num = read_digits(text.substr(0, slash), limit);
         const auto den = read_digits(text.substr(slash + 1), limit);
         if (!num || !den) return std::nullopt;
-        return frame_rate{static_cast<std::int32_t>(*num), static_cast<std::int32_t>(*den)};
+        return rational{*num, *den};
     }
     const std::size_t point = text.find('.');
     const std::string_view decimals =
         point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
     if (decimals.size() > 6 || (point != std::string_view::npos && decimals.empty()))
         return std::nullopt;
-    const auto whole = read_digits(text.substr(0, point), 1000);
+    const auto whole = read_digits(text.substr(0, point), whole_limit);
     const auto part =
         decimals.empty() ? std::optional<std::int64_t>(0) : read_digits(decimals, limit);
     if (!whole || !part) return std::nullopt;
     std::int64_t scale = 1;
     for (std::size_t d = 0; d < decimals.size(); ++d)
         scale *= 10;
-    return frame_rate{static_cast<std::int32_t>(*whole * scale + *part),
-                      static_cast<std::int32_t>(scale)};
+    return rational{*whole * scale + *part, scale};
 }
 
 } // namespace
 
 std::optional<frame_rate> read_frame_rate(const char* text) {
+    const auto rate = read_ratio(text, 1000);
+    if (!rate) return std::nullopt;
+    return frame_rate{static_cast<std::int32_t>(rate->num), static_cast<std::int32_t>(rate->den)};
+}
+
+std::optional<rational> read_ratio(const char* text, std::int32_t most) {
     if (!text) return std::nullopt;
-    const auto rate = read_fraction(text);
-    if (!rate || rate->num < 1 || rate->den < 1 ||
-        std::int64_t{rate->num} > std::int64_t{rate->den} * 1000)
+    const auto ratio = read_fraction(text, most);
+    if (!ratio || ratio->num < 1 || ratio->den < 1 || ratio->num > ratio->den * most)
         return std::nullopt;
-    return rate;
+    rational lowest;
+    rational_of(ratio->num, ratio->den, &lowest);
+    return lowest;
 }
 
 std::optional<std::uint32_t> read_colour(const char* text) {

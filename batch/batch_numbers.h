@@ -2,6 +2,8 @@
 // its fields, and the range of output frames to render.
 #pragma once
 
+#include "engine/rational.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -29,6 +31,10 @@ struct frame_rate {
 // Frames per second: "25", "29.97" (up to six decimals) or "30000/1001", above 0 and at most
 // 1000. Nothing for any other text.
 std::optional<frame_rate> read_frame_rate(const char* text);
+
+// A number above 0 and at most most: "180", "172.8" (up to six decimals) or "2520/7", in lowest
+// terms. Nothing for any other text.
+std::optional<rational> read_ratio(const char* text, std::int32_t most);
 
 // A colour as 0xRRGGBB: "#RRGGBB" or "RRGGBB" in hex digits, "black" or "white". Nothing for any
 // other text.

@@ -5,6 +5,7 @@
 #include "batch/batch_numbers.h"
 #include "batch/batch_weights.h"
 #include "batch/clip_options.h"
+#include "batch/time_options.h"
 #include "image/clip_formats.h"
 #include "runtime/utf.h"
 
@@ -57,6 +58,10 @@ constexpr option long_options[] = {
     {"no-autorotate", no_argument, nullptr, OPTION_NO_AUTOROTATE},
     {"container", required_argument, nullptr, OPTION_CONTAINER},
     {"digits", required_argument, nullptr, OPTION_DIGITS},
+    {"out-fps", required_argument, nullptr, OPTION_OUT_FPS},
+    {"shutter", required_argument, nullptr, OPTION_SHUTTER},
+    {"phase", required_argument, nullptr, OPTION_PHASE},
+    {"in-fps", required_argument, nullptr, OPTION_IN_FPS},
     {"stats", no_argument, nullptr, OPTION_STATS},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
@@ -320,9 +325,11 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
     bool count = false;
     used_options used;
     std::string weights = "ramp";
+    std::vector<std::string> given;
     for (;;) {
         const int code = getopt_long(argc, argv, short_options, long_options, nullptr);
         if (code == -1) break;
+        given.push_back(option_name(code));
         switch (code) {
         case 'r':
             options->blur.reverse = true;
@@ -351,6 +358,13 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
         case OPTION_COUNT:
             count = true;
             break;
+        case OPTION_OUT_FPS:
+        case OPTION_SHUTTER:
+        case OPTION_PHASE:
+        case OPTION_IN_FPS:
+            if (!read_time_value(code, optarg, &options->time, error))
+                return batch_command::usage_error;
+            break;
         case ':':
         case '?':
             *error = refused_option(code, argv);
@@ -363,6 +377,7 @@ batch_command batch_options_parse(int argc, char** argv, batch_options* options,
     if (help) return batch_command::help;
     if (version) return batch_command::version;
     const bool usable =
+        take_time_options(given, &weights, options, error) &&
         take_weights(weights, options, error) && take_paths(argc, argv, count, options, error) &&
         check_clip_options(*options, used, error) && check_clip_choices(*options, count, error);
     if (!usable) return batch_command::usage_error;

@@ -5,6 +5,7 @@
 
 #include "batch/clip_options.h"
 #include "engine/render_settings.h"
+#include "engine/time_settings.h"
 
 #include <cstdint>
 #include <string>
@@ -22,6 +23,7 @@ struct batch_paths {
 struct batch_options {
     batch_paths paths;
     blur_settings blur;       // the window's fields, --step and --weights
+    time_settings time;       // --out-fps and the options that go with it
     frame_span frames;        // --frames
     output_settings output;   // --fps, --background, --skip-existing and the PNG settings
     batch_clip_options clip;  // encoders, sound, orientation and streams

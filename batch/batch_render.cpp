@@ -4,6 +4,7 @@
 #include "batch/batch_render.h"
 
 #include "batch/batch_input.h"
+#include "batch/batch_plan.h"
 #include "batch/batch_signals.h"
 #include "batch/batch_stats.h"
 #include "batch/terminal_progress.h"
@@ -170,19 +171,19 @@ bool output_folder_usable(const batch_options& options, terminal_report& report)
 
 // The frames the render will save: those of the chosen span that the inputs make; -1 for a
 // stream.
-std::int32_t frames_to_render(const batch_options& options, std::int64_t inputs) {
-    if (inputs < 0) return -1;
-    const std::int64_t last =
-        std::min<std::int64_t>(options.frames.last, output_frames(inputs, options.blur));
+std::int32_t frames_to_render(const batch_options& options, std::int64_t all) {
+    if (all < 0) return -1;
+    const std::int64_t last = std::min<std::int64_t>(options.frames.last, all);
     return static_cast<std::int32_t>(std::max<std::int64_t>(0, last - options.frames.first + 1));
 }
 
-void announce(const batch_options& options, std::int64_t inputs, terminal_progress& progress,
+void announce(const batch_options& options, const frame_source& source, terminal_progress& progress,
               terminal_report& report) {
-    const std::int32_t frames = frames_to_render(options, inputs);
-    if (frames == 0 && inputs >= options.blur.layers)
-        report.note("no frame to render: the sequence has " +
-                        std::to_string(output_frames(inputs, options.blur)) + " frames",
+    const char16_t* unplanned = nullptr;
+    const std::int64_t all = output_frames(options, source, &unplanned).value_or(0);
+    const std::int32_t frames = frames_to_render(options, all);
+    if (frames == 0 && all > 0)
+        report.note("no frame to render: the sequence has " + std::to_string(all) + " frames",
                     false);
     progress.start(frames);
 }
@@ -194,22 +195,23 @@ void render(const batch_options& options, terminal_progress& progress, terminal_
     if (!input.source) return report.note_failure(problem);
     if (!output_folder_usable(options, report)) return;
     const source_facts& facts = input.source->facts();
-    announce(options, facts.inputs, progress, report);
+    announce(options, *input.source, progress, report);
     const char16_t* refused = JOB_LAYERS_TOO_MANY;
-    if (facts.inputs >= 0 && output_frames(facts.inputs, options.blur) < 1)
-        return report.failed(JOB_TITLE_ERROR, refused, "");
-    auto plan = plan_windows(options.blur, facts.inputs, options.frames, nullptr, &refused);
+    auto plan = plan_for(options, *input.source, nullptr, &refused);
     if (!plan) return report.failed(JOB_TITLE_ERROR, refused, "");
     const std::unique_ptr<frame_sink> sink = options.paths.output_clip.empty()
                                                  ? open_png_output(options, input, plan, report)
                                                  : open_clip_output(options, input, plan, report);
     if (!sink) return;
-    if (options.output.skip_existing)
-        plan = plan_windows(options.blur, facts.inputs, options.frames, sink.get(), &refused);
+    if (options.output.skip_existing) plan = plan_for(options, *input.source, sink.get(), &refused);
     stop_on_signal control;
     const render_parts parts{input.source.get(), sink.get(),  &control, &report,
                              facts.width,        facts.height};
     completed->store(render_run(parts, plan->rule(), work_cursor(plan)) == render_end::completed);
+    if (const std::int64_t passed = plan->inputs_passed_over())
+        report.note("passed over " + std::to_string(passed) +
+                        " input frames that show for no time (not later than the one before)",
+                    false);
 }
 
 int exit_status(bool completed, const terminal_report& report, terminal_progress& progress) {

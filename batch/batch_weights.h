@@ -9,8 +9,9 @@
 namespace korvel {
 
 // "ramp" (no weights: the fading stack), "equal", "gauss" or "gauss:SIGMA" (SIGMA in layers,
-// above 0; by default L / 6), or L numbers of at least 0, not all 0, separated by commas. False
-// with error set (the complaint after "--weights ") when text is none of these.
+// above 0; by default L / 6), or L numbers of at least 0, not all 0, separated by commas: whole
+// numbers up to 1024 as written, others quantised. False with error set (the complaint after
+// "--weights ") when text is none of these.
 bool read_weights(const std::string& text, std::int64_t layers, std::vector<std::uint32_t>* weights,
                   std::string* error);
 

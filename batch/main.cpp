@@ -2,11 +2,13 @@
 // same render job as the window, without a display.
 #include "batch/batch_input.h"
 #include "batch/batch_options.h"
+#include "batch/batch_plan.h"
 #include "batch/batch_render.h"
 #include "engine/engine_runtime.h"
 #include "image/image.h"
 #include "runtime/files.h"
 #include "runtime/threads.h"
+#include "runtime/utf.h"
 
 #include <cstdio>
 
@@ -33,12 +35,13 @@ int count(const batch_options& options) {
     std::string problem;
     bool scanned = false;
     if (const opened_input input = open_input(options, false, &problem); input.source) {
-        std::printf("%lld\n", static_cast<long long>(
-                                  output_frames(input.source->facts().inputs, options.blur)));
-        scanned = true;
-    } else {
-        std::fprintf(stderr, "korvel-render: %s\n", problem.c_str());
+        const char16_t* unplanned = u"";
+        const auto frames = output_frames(options, *input.source, &unplanned);
+        scanned = frames.has_value();
+        if (scanned) std::printf("%lld\n", static_cast<long long>(*frames));
+        problem = utf8_from_utf16(unplanned);
     }
+    if (!scanned) std::fprintf(stderr, "korvel-render: %s\n", problem.c_str());
     release_runtime();
     return scanned ? EXIT_RENDERED : EXIT_RENDER_FAILED;
 }

@@ -2,7 +2,8 @@
 # Side-by-side benchmark, run by `./dev.sh bench`: builds korvel-render and the workload generator
 # (Release), generates the "sprite" and "footage" sequences and the footage's clips once, then times
 # korvel-render with one thread and with every thread against ImageMagick and ffmpeg blurring the
-# same frames, and against ffmpeg's sliding mean (the "trail"), each run under /usr/bin/time -v, and
+# same frames, against ffmpeg's sliding mean (the "trail") and against its nearest to a blur by
+# time (the "shutter"), each run under /usr/bin/time -v, and
 # writes a markdown table with the ratios and a PASS/FAIL line per target. A peer that fails or is missing is recorded as such; every run is
 # bounded by a timeout.
 set -uo pipefail
@@ -13,12 +14,13 @@ usage: bench/compare.sh [OPTIONS]
 Times korvel-render (1 thread and all threads) against ImageMagick and ffmpeg on the "sprite"
 (200 frames of 1280 x 720 RGBA, L = 100) and "footage" (240 frames of 1920 x 1080 RGB, L = 30)
 sequences, and against ffmpeg on "clip" (the footage as H.264 and FFV1 clips, into PNG frames and
-FFV1 clips) and "trail" (the footage's sliding mean of L = 30 frames moved by one, 211 frames),
-and writes BENCH_DIR/results.md (also printed).
+FFV1 clips), "trail" (the footage's sliding mean of L = 30 frames moved by one, 211 frames) and
+"shutter" (the H.264 clip read as 240 fps and blurred by time into 60 fps at 180°, against
+tmix=frames=2,fps=60), and writes BENCH_DIR/results.md (also printed).
   --bench-dir DIR    build, logs, outputs and results (default: build-bench in the checkout)
   --workloads DIR    where the input sequences are generated once (default: BENCH_DIR/workloads)
   --timeout SECONDS  longest any single timed run may take (default: 1800)
-  --only NAME        measure only one workload: sprite, footage, clip or trail
+  --only NAME        measure only one workload: sprite, footage, clip, trail or shutter
   --no-build         use the programs already built in BENCH_DIR/build
   --no-install       do not install missing peers (imagemagick, ffmpeg, time) from Debian
   -h, --help         this text
@@ -181,19 +183,26 @@ output_path() { # ID OUTPUT: frames, clip (FFV1) or mp4 (H.264 with the input's 
     esac
 }
 
-korvel_run() { # ID LABEL THREADS LAYERS INPUT OUTPUT [EXTRA...]
-    local id=$1 label=$2 threads=$3 layers=$4 input=$5 output=$6 step
-    shift 6
-    step=${wl_step[$(run_workload "$id")]:-}
+# korvel-render, quiet, with OPTIONS from INPUT to OUTPUT, which must then hold EXPECTED frames.
+korvel_timed() { # ID LABEL EXPECTED INPUT OUTPUT OPTIONS...
+    local id=$1 label=$2 expected=$3 input=$4 output=$5
+    shift 5
     if [ ! -x "$render" ]; then
         skipped_run "$id" "$label" "korvel-render was not built"
         return
     fi
-    timed_run "$id" "$label" "$(run_outputs "$id" "$layers")" "$bench_dir/out/$id" \
-        "$render" -q -l "$layers" ${step:+--step "$step"} -j "$threads" "$@" "$workloads/$input" \
-        "$(output_path "$id" "$output")"
+    timed_run "$id" "$label" "$expected" "$bench_dir/out/$id" \
+        "$render" -q "$@" "$workloads/$input" "$(output_path "$id" "$output")"
     run_stats[$id]=$(grep -o 'decode [0-9.]* s, composite [0-9.]* s, encode [0-9.]* s' \
         "$bench_dir/logs/$id.err" 2>/dev/null | tail -n1)
+}
+
+korvel_run() { # ID LABEL THREADS LAYERS INPUT OUTPUT [EXTRA...]
+    local id=$1 label=$2 threads=$3 layers=$4 input=$5 output=$6 step
+    shift 6
+    step=${wl_step[$(run_workload "$id")]:-}
+    korvel_timed "$id" "$label" "$(run_outputs "$id" "$layers")" "$input" "$output" \
+        -l "$layers" ${step:+--step "$step"} -j "$threads" "$@"
 }
 
 # ImageMagick: one convert per output frame over its group of L files, all timed together.
@@ -329,6 +338,45 @@ measure_trail() {
     ffmpeg_run trail.ffmpeg "ffmpeg tmix (default PNG settings)" footage frames
 }
 
+# The footage clip taken as a 240 fps capture and blurred by time into 60 fps frames, each exposed
+# for half its interval (180°) around its time: korvel averages the two inputs under each
+# exposure; ffmpeg's nearest is tmix averaging each input with the one before and fps=60 keeping
+# every fourth, after setpts has retimed the clip to 240 fps. At 360° korvel averages four inputs,
+# which must not take more memory. Both write 24-bit frames, korvel with the trail's PNG settings,
+# which make frames like these about the size ffmpeg makes them.
+shutter_rate=240
+# shutter_outputs FRAMES DEGREES: the 60 fps frames whose centred exposure lies within FRAMES
+# inputs at 240 fps: counted in inputs, frame n shows at 4 n and its exposure reaches E / 2 =
+# DEGREES / 180 either side.
+shutter_outputs() {
+    awk -v f="$1" -v d="$2" 'BEGIN { h = d / 180; first = int(h / 4); if (first * 4 < h) first++
+        last = int((f - h) / 4); print last < first ? 0 : last - first + 1 }'
+}
+
+shutter_run() { # ID LABEL THREADS DEGREES [EXTRA...]
+    local id=$1 label=$2 threads=$3 degrees=$4
+    shift 4
+    korvel_timed "$id" "$label" "$(shutter_outputs "${wl_frames[shutter]}" "$degrees")" \
+        clip/footage.mp4 frames -j "$threads" --in-fps "$shutter_rate" --out-fps 60 \
+        --shutter "$degrees" "${trail_png[@]}" "$@"
+}
+
+measure_shutter() {
+    local t=$threads
+    warm_cache "$workloads/clip"
+    shutter_run shutter.all "korvel-render -j $t, 240 to 60 fps at 180°" "$t" 180 \
+        "${stats_option[@]}"
+    shutter_run shutter.360 "korvel-render -j $t, 240 to 60 fps at 360°" "$t" 360
+    if ! command -v "$ffmpeg_bin" >/dev/null; then
+        skipped_run shutter.ffmpeg "ffmpeg tmix=frames=2,fps=60" "ffmpeg is not installed"
+        return
+    fi
+    ffmpeg_reading clip/footage.mp4
+    timed_run shutter.ffmpeg "ffmpeg tmix=frames=2,fps=60 (default PNG settings)" \
+        $((wl_frames[shutter] / 4)) "$bench_dir/out/shutter.ffmpeg" "${ffmpeg_command[@]}" \
+        -vf "setpts=N/($shutter_rate*TB),tmix=frames=2,fps=60" "$bench_dir/out/shutter.ffmpeg/%04d.png"
+}
+
 # ---- the report ---------------------------------------------------------------------------------
 
 machine_line() {
@@ -381,14 +429,20 @@ table_row() { # ID BASE_ID
 # The table of one workload: a row per run ID, or ID=BASE_ID for a run to compare with another
 # korvel-render run than the all-threads one.
 workload_table() { # NAME ROWS...
-    local name=$1
+    local name=$1 layers=${wl_layers[$1]} step=${wl_step[$1]:-}
     shift
+    runs_table "$name" "L = $layers${step:+, step $step} ($(window_outputs "${wl_frames[$name]}" \
+        "$layers" "${step:-$layers}") output frames)" "$@"
+}
+
+# The same with the workload's SETTING described in words after its frames.
+runs_table() { # NAME SETTING ROWS...
+    local name=$1 setting=$2
+    shift 2
     local colour=RGBA
     [ "${wl_depth[$name]}" = 24 ] && colour=RGB
-    local layers=${wl_layers[$name]} step=${wl_step[$name]:-}
-    printf '\n## %s: %s frames of %s x %s %s, L = %s%s (%s output frames)\n\n' "$name" \
-        "${wl_frames[$name]}" "${wl_width[$name]}" "${wl_height[$name]}" "$colour" "$layers" \
-        "${step:+, step $step}" "$(window_outputs "${wl_frames[$name]}" "$layers" "${step:-$layers}")"
+    printf '\n## %s: %s frames of %s x %s %s, %s\n\n' "$name" "${wl_frames[$name]}" \
+        "${wl_width[$name]}" "${wl_height[$name]}" "$colour" "$setting"
     if [ "${wl_ready[$name]:-0}" != 1 ]; then
         echo "Not measured: its inputs could not be made."
         return
@@ -460,18 +514,18 @@ same_bytes_target() { # WORKLOAD
     fi
 }
 
-# flat_memory_target WORKLOAD ID_A L_A ID_B L_B PERCENT: the peaks of two runs at different L
-# within PERCENT of each other.
+# flat_memory_target WORKLOAD ID_A L_A ID_B L_B PERCENT [SETTING]: the peaks of two runs at
+# different L (or SETTING) within PERCENT of each other.
 flat_memory_target() {
-    local name=$1 a=$2 la=$3 b=$4 lb=$5 percent=$6
+    local name=$1 a=$2 la=$3 b=$4 lb=$5 percent=$6 setting=${7:-L}
     if [ "${run_ok[$a]:-0}" != 1 ] || [ "${run_ok[$b]:-0}" != 1 ]; then
-        verdict 0 "$name: peak memory within $percent% between L = $la and L = $lb — a run failed"
+        verdict 0 "$name: peak memory within $percent% between $setting = $la and $setting = $lb — a run failed"
         return
     fi
     local passed=0
     within_share "${run_rss[$a]}" "${run_rss[$b]}" "$(awk -v p="$percent" 'BEGIN { print p / 100 }')" &&
         passed=1
-    verdict "$passed" "$name: peak memory $(mib "${run_rss[$a]}") at L = $la and $(mib "${run_rss[$b]}") at L = $lb (target within $percent%)"
+    verdict "$passed" "$name: peak memory $(mib "${run_rss[$a]}") at $setting = $la and $(mib "${run_rss[$b]}") at $setting = $lb (target within $percent%)"
 }
 
 sprite_targets() {
@@ -497,6 +551,12 @@ clip_targets() {
     faster_target clip clip.ffmpeg.mkv clip.mkv 2 "korvel faster than ffmpeg from H.264 to an FFV1 clip by"
     flat_memory_target clip clip.all "${wl_layers[clip]}" clip.l120 120 25
     faster_target clip clip.ffmpeg.sound clip.sound 2 "korvel faster than ffmpeg from H.264 with sound to H.264 with sound by"
+}
+
+shutter_targets() {
+    faster_target shutter shutter.ffmpeg shutter.all 2 "korvel faster than ffmpeg's tmix and fps by"
+    flat_memory_target shutter shutter.all 180° shutter.360 360° 10 shutter
+    ratio_target bytes shutter shutter.all shutter.ffmpeg "at most" 1.10 "korvel's frames' total size over ffmpeg's:"
 }
 
 trail_targets() {
@@ -567,6 +627,16 @@ write_report() {
         echo "The footage's frames as clips at 30 fps: footage.mp4 in H.264 (libx264 -crf 18, 4:2:0)"
         echo "and footage-ffv1.mkv in FFV1; a clip output is FFV1 in .mkv for both programs."
         time_shares clip.all
+    fi
+    if selected shutter; then
+        runs_table shutter "read as 240 fps, into 60 fps frames exposed at 180° around their times ($(shutter_outputs "${wl_frames[shutter]}" 180) output frames)" \
+            shutter.all shutter.360 shutter.ffmpeg
+        echo
+        echo "The footage's H.264 clip taken as a capture at 240 frames per second (korvel's --in-fps 240,"
+        echo "ffmpeg's setpts=N/(240*TB)); ffmpeg averages each frame with the one before and keeps every"
+        echo "fourth. korvel-render writes 24-bit PNG files at ${trail_png[*]}, ffmpeg with its"
+        echo "defaults."
+        time_shares shutter.all
     fi
     if selected trail; then
         workload_table trail trail.all trail.l100 trail.ffmpeg
@@ -652,6 +722,9 @@ load_presets() {
     wl_frames[clip]=${wl_frames[footage]} wl_width[clip]=${wl_width[footage]}
     wl_height[clip]=${wl_height[footage]} wl_depth[clip]=${wl_depth[footage]}
     wl_layers[clip]=${wl_layers[footage]}
+    # The shutter workload is the footage's clip read at 240 frames per second.
+    wl_frames[shutter]=${wl_frames[footage]} wl_width[shutter]=${wl_width[footage]}
+    wl_height[shutter]=${wl_height[footage]} wl_depth[shutter]=${wl_depth[footage]}
     # The trail is the footage's frames, its L, and a window moved by one frame.
     wl_frames[trail]=${wl_frames[footage]} wl_width[trail]=${wl_width[footage]}
     wl_height[trail]=${wl_height[footage]} wl_depth[trail]=${wl_depth[footage]}
@@ -701,7 +774,7 @@ parse_arguments() {
         --bench-dir) bench_dir=${2:?--bench-dir needs a folder} && shift ;;
         --workloads) workloads=${2:?--workloads needs a folder} && shift ;;
         --timeout) timeout_s=${2:?--timeout needs seconds} && shift ;;
-        --only) only=${2:?--only needs sprite, footage, clip or trail} && shift ;;
+        --only) only=${2:?--only needs sprite, footage, clip, trail or shutter} && shift ;;
         --no-build) do_build=0 ;;
         --no-install) do_install=0 ;;
         -h | --help) usage && exit 0 ;;
@@ -709,7 +782,7 @@ parse_arguments() {
         esac
         shift
     done
-    case "$only" in "" | sprite | footage | clip | trail) ;; *) usage >&2 && exit 2 ;; esac
+    case "$only" in "" | sprite | footage | clip | trail | shutter) ;; *) usage >&2 && exit 2 ;; esac
     [[ "$timeout_s" =~ ^[1-9][0-9]*$ ]] || { usage >&2 && exit 2; }
     mkdir -p "$bench_dir" && bench_dir=$(cd "$bench_dir" && pwd)
     workloads=${workloads:-$bench_dir/workloads}
@@ -728,11 +801,14 @@ main() {
     }
     if selected sprite; then generate sprite; fi
     # The clips and the trail are made from the footage's frames.
-    if selected footage || selected clip || selected trail; then generate footage; fi
-    if selected clip; then make_clips; fi
+    if selected footage || selected clip || selected trail || selected shutter; then
+        generate footage
+    fi
+    if selected clip || selected shutter; then make_clips; fi
     wl_ready[trail]=${wl_ready[footage]:-0}
+    wl_ready[shutter]=${wl_ready[clip]:-0}
     local name
-    for name in sprite footage clip trail; do
+    for name in sprite footage clip trail shutter; do
         selected "$name" || continue
         [ "${wl_ready[$name]:-0}" = 1 ] && "measure_$name"
         "${name}_targets"

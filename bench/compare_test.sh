@@ -67,6 +67,10 @@ check "10% apart is within 10%" within_share 100 110 0.10
 check "11% apart is not" fails within_share 111 100 0.10
 check "a zero peak is never within" fails within_share 0 0 0.10
 check "windows moved by one: all but L - 1 inputs end one" equals "$(window_outputs 240 30 1)" 211
+check "centred exposures of 180 degrees fit all but the first and last 60 fps frame" \
+    equals "$(shutter_outputs 240 180)" 59
+check "exposures of 1440 degrees leave out two frames at either end" \
+    equals "$(shutter_outputs 240 1440)" 57
 check "groups of L: the last partial group is no frame" equals "$(window_outputs 240 100 100)" 2
 check "fewer inputs than L: no frame" equals "$(window_outputs 20 30 1)" 0
 run_ok[t.a]=1 run_ok[t.b]=1 run_ok[t.c]=0 run_why[t.c]="exit status 1" run_label[t.c]="broken"
@@ -90,16 +94,18 @@ mkdir -p "$2"
 for ((i = 1; i <= count; i++)); do printf '%s %d' "$1" "$i" >"$2/$(printf %04d "$i").png"; done
 EOF
 # A renderer whose one-thread runs take five times as long; its frames depend on the inputs only.
-# Here a clip is a text file with a line per frame.
+# Here a clip is a text file with a line per frame; by time, at 180 or 360 degrees from 240 to 60
+# fps, every fourth input but the last makes a frame.
 cat >"$stubs/korvel-render" <<'EOF'
 #!/usr/bin/env bash
 case "$1" in --help) echo "korvel-render [--stats] ..."; exit 0 ;; --version) echo "korvel-render 0.8"; exit 0 ;; esac
-layers=100 threads=1 stats=0 step=
+layers=100 threads=1 stats=0 step= timed=0
 while [ $# -gt 2 ]; do
-    case "$1" in -l) layers=$2 && shift ;; -j) threads=$2 && shift ;; --step) step=$2 && shift ;; --stats) stats=1 ;; esac
+    case "$1" in -l) layers=$2 && shift ;; -j) threads=$2 && shift ;; --step) step=$2 && shift ;; --stats) stats=1 ;; --out-fps) timed=1 ;; esac
     shift
 done
 if [ -f "$1" ]; then count=$(wc -l <"$1"); else files=("$1"/*.png) && count=${#files[@]}; fi
+[ "$timed" = 1 ] && layers=4 step=4 count=$((count - 1))
 if [ "$threads" = 1 ]; then sleep 0.5; else sleep 0.1; fi
 for ((g = 1; count >= layers && g <= (count - layers) / ${step:-$layers} + 1; g++)); do
     out=$2$(printf %03d "$g").png
@@ -134,6 +140,11 @@ if [[ $* != *tmix* ]]; then
     exit
 fi
 case "$*" in *.mp4*.png) sleep 0.5 ;; esac
+if [[ $* == *fps=60* ]]; then
+    while [ "$1" != -i ]; do shift; done
+    for ((i = 1; i <= $(wc -l <"$2") / 4; i++)); do echo x >"$dir/$(printf %04d "$i").png"; done
+    exit
+fi
 if [[ $* =~ gte\(n\\,([0-9]+)\) ]]; then
     first=${BASH_REMATCH[1]}
     while [ "$1" != -i ]; do shift; done
@@ -190,6 +201,11 @@ check "korvel is compared with ffmpeg from H.264 into frames" \
 check "and into a clip, whose frames are counted" \
     contains "$table" "- FAIL clip: korvel faster than ffmpeg from H.264 to an FFV1 clip by 0."
 check "the clip's memory check is across L" contains "$table" "at L = 50 and"
+check "the shutter workload reads the clip at 240 fps" \
+    contains "$table" "## shutter: 200 frames of 8 x 8 RGB, read as 240 fps, into 60 fps frames exposed at 180° around their times (49 output frames)"
+check "korvel's blur by time is compared with ffmpeg's tmix and fps" \
+    contains "$table" "- PASS shutter: korvel faster than ffmpeg's tmix and fps by"
+check "the shutter's memory check is across shutter angles" contains "$table" "at shutter = 180° and"
 check "the trail's windows move by one frame" \
     contains "$table" "## trail: 200 frames of 8 x 8 RGB, L = 50, step 1 (151 output frames)"
 trail_row() { sed -n '/^## trail/,/^## Targets/p' "$table" | grep -F "| $1 |"; }

@@ -29,6 +29,10 @@ public:
     // The most layers of any recipe and the largest amount: what a mean's sums must hold.
     virtual std::int64_t most_layers() const = 0;
     virtual std::int32_t largest_amount() const = 0;
+
+    // The inputs that the recipes made so far passed over because they show for no time (a
+    // timestamp not later than the one before): none in a plan that counts inputs.
+    virtual std::int64_t inputs_passed_over() const { return 0; }
 };
 
 } // namespace korvel

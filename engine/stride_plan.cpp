@@ -4,6 +4,7 @@
 
 #include "engine/frame_blender.h"
 #include "engine/job_messages.h"
+#include "engine/kept_frames.h"
 #include "engine/layer_opacity.h"
 
 #include <algorithm>
@@ -77,10 +78,7 @@ std::shared_ptr<const frame_plan> plan_windows(const blur_settings& blur, std::i
         open_ended ? span.last
                    : std::min<std::int64_t>(span.last, window_frames(inputs, blur.layers, step));
     const std::int64_t frames = std::max<std::int64_t>(0, last - span.first + 1);
-    std::vector<std::int32_t> kept;
-    for (std::int64_t frame = span.first; resumed && frame <= last; ++frame)
-        if (resumed->saved_already(static_cast<std::int32_t>(frame)))
-            kept.push_back(static_cast<std::int32_t>(frame));
+    std::vector<std::int32_t> kept = frames_saved_already(resumed, span.first, last);
     const stride_shape shape{
         (span.first - 1) * step, blur.layers, step, blur.reverse, span.first, frames, open_ended};
     return std::make_shared<stride_plan>(shape,

@@ -195,7 +195,7 @@ bool summable(const bitmap& layer) {
 
 } // namespace
 
-std::vector<std::uint32_t> quantised_weights(const std::vector<double>& weights) {
+std::vector<std::uint32_t> scaled_weights(const std::vector<double>& weights) {
     const bool usable = std::all_of(weights.begin(), weights.end(), [](double weight) {
         return std::isfinite(weight) && weight >= 0;
     });
@@ -203,20 +203,25 @@ std::vector<std::uint32_t> quantised_weights(const std::vector<double>& weights)
         usable && !weights.empty() ? *std::max_element(weights.begin(), weights.end()) : 0;
     if (largest <= 0) return {};
     try {
-        std::vector<std::uint32_t> quantised;
-        quantised.reserve(weights.size());
-        std::uint32_t divisor = 0;
-        for (const double weight : weights) {
-            quantised.push_back(
+        std::vector<std::uint32_t> scaled;
+        scaled.reserve(weights.size());
+        for (const double weight : weights)
+            scaled.push_back(
                 static_cast<std::uint32_t>(std::round(weight / largest * largest_weight)));
-            divisor = std::gcd(divisor, quantised.back());
-        }
-        for (std::uint32_t& weight : quantised)
-            weight /= divisor;
-        return quantised;
+        return scaled;
     } catch (const std::bad_alloc&) {
         return {};
     }
+}
+
+std::vector<std::uint32_t> quantised_weights(const std::vector<double>& weights) {
+    std::vector<std::uint32_t> quantised = scaled_weights(weights);
+    const std::uint32_t divisor =
+        std::accumulate(quantised.begin(), quantised.end(), std::uint32_t{0},
+                        [](std::uint32_t a, std::uint32_t b) { return std::gcd(a, b); });
+    for (std::uint32_t& weight : quantised)
+        weight /= divisor;
+    return quantised;
 }
 
 std::vector<double> gauss_weights(std::int64_t layers, double sigma) {

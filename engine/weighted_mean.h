@@ -15,10 +15,13 @@
 
 namespace korvel {
 
-// Integer weights for real ones: the largest becomes 1024, every other weight its share of 1024
-// rounded to nearest (halves away from zero), and all are then divided by their greatest common
-// divisor, which changes no mean and keeps the sums small (equal weights become all 1). Empty
-// when there are none, any is negative or not finite, or all are zero.
+// Integer weights for real ones: the largest becomes 1024 and every other weight its share of
+// 1024 rounded to nearest (halves away from zero). Empty when there are none, any is negative or
+// not finite, or all are zero.
+std::vector<std::uint32_t> scaled_weights(const std::vector<double>& weights);
+
+// The scaled weights divided by their greatest common divisor, which changes no mean and keeps
+// the sums small (equal weights become all 1).
 std::vector<std::uint32_t> quantised_weights(const std::vector<double>& weights);
 
 // The weights of a Gaussian over layers layers centred on the middle one (layer i lies at

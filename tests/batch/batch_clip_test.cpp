@@ -30,14 +30,6 @@ std::string probe(const std::string& clip, const std::string& entries) {
         " -of csv=p=0 '" + clip + "'");
 }
 
-void expect_same_files(const std::string& folder, const std::string& expected) {
-    const auto names = folder_names(expected);
-    ASSERT_FALSE(names.empty());
-    EXPECT_EQ(folder_names(folder), names);
-    for (const std::string& name : names)
-        EXPECT_TRUE(read_file(folder + "/" + name) == read_file(expected + "/" + name)) << name;
-}
-
 std::vector<std::string> with(std::vector<std::string> args, const std::string& in,
                               const std::string& out) {
     args.push_back(in);

@@ -1,8 +1,9 @@
 // korvel-render's windows and weighted means. Output frame n of a run with a step is made of
 // inputs (n - 1) x S + 1 to (n - 1) x S + L: byte for byte the one frame that a run without a
 // step makes of a folder holding just those inputs, which sums its layers anew where the stepped
-// run slides its sums from window to window. Weights follow reverse order, and the thread count
-// changes no byte; --count tells the number of frames beforehand. (The means themselves are
+// run slides its sums from window to window. Weights follow reverse order, written weights as
+// large as 1024 give the exact frames of equal ones, and the thread count changes no byte;
+// --count tells the number of frames beforehand. (The means themselves are
 // checked against their formulas in the engine's tests.)
 #include "batch/batch_render.h"
 #include "tests/batch/render_process.h"
@@ -29,6 +30,7 @@ const window_row rows[] = {
     {3, 1, {"--weights", "equal"}},
     {3, 2, {"--weights", "1,2,3"}},
     {3, 2, {"--weights", "1,2,3", "-r"}, {"--weights", "3,2,1"}},
+    {3, 1, {"--weights", "1024,1024,1024"}, {"--weights", "equal"}},
     {4, 1, {"--weights", "equal", "--linear"}},
     {2, 4, {"--weights", "gauss:0.5"}},
     {4, 3, {"-r"}},
@@ -41,14 +43,6 @@ std::string input_name(int index) {
     char name[32];
     std::snprintf(name, sizeof name, "frame%03d.png", index);
     return name;
-}
-
-// What korvel-render --count prints for the arguments.
-std::string counted(const std::vector<std::string>& args) {
-    std::string command = KORVEL_RENDER_PATH " --count";
-    for (const std::string& arg : args)
-        command += " '" + arg + "'";
-    return command_output(command);
 }
 
 std::vector<std::string> args_of(const window_row& row, std::vector<std::string> more,
@@ -90,7 +84,7 @@ TEST(BatchWindows, EachFrameIsTheOneFrameOfItsWindowAloneWhateverTheThreads) {
         ASSERT_EQ(run_render(args_of(row, {"-j", "4", in, four})).status, EXIT_RENDERED);
         const int frames = (WINDOW_INPUTS - row.layers) / (row.step ? row.step : row.layers) + 1;
         ASSERT_EQ(folder_names(one).size(), static_cast<std::size_t>(frames));
-        EXPECT_EQ(counted(args_of(row, {in})), std::to_string(frames) + "\n");
+        EXPECT_EQ(printed_count(args_of(row, {in})), std::to_string(frames) + "\n");
         // The first frame is summed anew, the second slid to, the last ends the sequence.
         for (const int n : {1, std::min(2, frames), frames}) {
             char name[16];

@@ -83,6 +83,21 @@ std::string command_output(const std::string& command) {
     return said;
 }
 
+std::string printed_count(const std::vector<std::string>& args) {
+    std::string command = KORVEL_RENDER_PATH " --count";
+    for (const std::string& arg : args)
+        command += " '" + arg + "'";
+    return command_output(command);
+}
+
+void expect_same_files(const std::string& folder, const std::string& expected) {
+    const auto names = folder_names(expected);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(folder_names(folder), names);
+    for (const std::string& name : names)
+        EXPECT_TRUE(read_file(folder + "/" + name) == read_file(expected + "/" + name)) << name;
+}
+
 bool have_ffmpeg() {
     return std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0;
 }

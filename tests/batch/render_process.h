@@ -46,6 +46,12 @@ bool have_ffmpeg();
 // What a shell command prints on its standard output.
 std::string command_output(const std::string& command);
 
+// What korvel-render --count prints for the arguments.
+std::string printed_count(const std::vector<std::string>& args);
+
+// Expects folder to hold the files of expected, no others, with the same bytes.
+void expect_same_files(const std::string& folder, const std::string& expected);
+
 inline render_result run_render(const std::vector<std::string>& args,
                                 const run_options& options = {}) {
     return render_process(args, options).finish();

@@ -224,6 +224,7 @@ check_completion() {
         ["korvel-render --back"]="--background"
         ["korvel-render --background "]="black white"
         ["korvel-render --weights "]="equal gauss ramp"
+        ["korvel-render --phase "]="center end start"
         ["korvel-render -l "]=""
         # Which path is completed depends on the words before: an option's value is none, also
         # after bundled short options (-rl 10) or a long option (--threads 2).
