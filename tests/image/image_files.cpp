@@ -187,9 +187,10 @@ bytes take_image(obj_number n, obj_number result) {
     bytes taken;
     if (result != 0 && r != nullptr && b != nullptr) {
         // A record no load may give reads as such, so that no wanted result can match it.
-        const bool sane = r->width <= 32767 && r->height <= 32767 && (r->depth == 24 || r->depth == 32);
-        taken = (sane ? "" : "impossible record ") + std::to_string(r->width) + "x" + std::to_string(r->height) + "x" +
-                std::to_string(r->depth) + "/" + std::to_string(r->source_depth) + ":" +
+        const bool sane = r->width > 0 && r->height > 0 && (r->depth == 24 || r->depth == 32);
+        taken = (sane ? "" : "impossible record ") + std::to_string(r->width) + "x" +
+                std::to_string(r->height) + "x" + std::to_string(r->depth) + "/" +
+                std::to_string(r->source_depth) + ":" +
                 bytes(reinterpret_cast<const char*>(b->pixels), std::size_t(b->stride) * b->height);
     }
     image_free(n);

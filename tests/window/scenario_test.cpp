@@ -319,14 +319,14 @@ const scenario SCENARIOS[] = {
          TITLE + " - 40%," + TITLE + " - 80%," + TITLE,
      {COMPLETED}},
     {"CancelAnsweredNoRendersEveryFrame 9 gate:5 gate:8 frames=3",
-     RENDER +
-         "file=<out>/1.png; render; state==0; held; release; no; file=<out>/2.png; "
+     HELD +
+         "render; state==0; release; no; file=<out>/2.png; "
          "state==1; held; release; " +
          UP_AGAIN + "progress==33,67,100",
      {QUIT, COMPLETED}},
     {"CancelAnsweredYesKeepsTheFramesBefore 9 gate:5 frames=3",
-     RENDER +
-         "file=<out>/1.png; render; held; release; yes; idle; state==0; files=1.png; "
+     HELD +
+         "render; release; yes; idle; state==0; files=1.png; "
          "render; ok; idle; progress==33,0,33,67,100; titles==" +
          TITLE + " - 33%," + TITLE + "," + TITLE + " - 33%," + TITLE + " - 67%," + TITLE +
          " - 100%," + TITLE,
