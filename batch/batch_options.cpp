@@ -6,7 +6,7 @@
 #include "batch/batch_weights.h"
 #include "batch/clip_options.h"
 #include "batch/time_options.h"
-#include "image/clip_formats.h"
+#include "image/clip_library.h"
 #include "runtime/utf.h"
 
 #include <getopt.h>
@@ -235,19 +235,19 @@ bool take_output(const char* text, batch_options* options, std::string* error) {
         options->paths.output_clip = output;
         return true;
     }
-    if (!output.empty() && output.back() != '/' && !is_folder(text)) {
-        if (clip_format_for(utf16_from_utf8(output).c_str())) {
-            options->paths.output_clip = output;
-            return true;
-        }
-        const std::string extension = extension_of(output);
-        if (!extension.empty()) {
-            *error = "OUTPUT " + quoted(text) + " is no folder, and " + quoted(extension.c_str()) +
-                     " is no kind of clip (.mkv, .mov, .webm, .mp4, .nut or .y4m)";
-            return false;
-        }
+    const std::string extension = extension_of(output);
+    if (extension.empty() || output.back() == '/' || is_folder(text))
+        return take_folder(text, "output", &options->paths.output_folder, error);
+    const clip_library* clips = clip_support();
+    if (clips && clips->format_for(utf16_from_utf8(output).c_str())) {
+        options->paths.output_clip = output;
+        return true;
     }
-    return take_folder(text, "output", &options->paths.output_folder, error);
+    *error = "OUTPUT " + quoted(text) + " is no folder, and " +
+             (clips ? quoted(extension.c_str()) +
+                          " is no kind of clip (.mkv, .mov, .webm, .mp4, .nut or .y4m)"
+                    : std::string(clip_support_problem()));
+    return false;
 }
 
 // The options given that only some outputs use.

@@ -15,6 +15,7 @@
 #include "engine/render_run.h"
 #include "engine/sound_beside_sink.h"
 #include "engine/stride_plan.h"
+#include "image/clip_library.h"
 #include "runtime/utf.h"
 
 #include <tbb/global_control.h>
@@ -143,8 +144,11 @@ std::unique_ptr<frame_sink> open_clip_output(const batch_options& options,
     const clip_settings settings{facts.width,     facts.height,      output.rate_num,
                                  output.rate_den, output.background, engine_threads()};
     const std::string& path = options.paths.output_clip;
-    const clip_format* format = is_stream(path) ? clip_pipe_format(options.clip.container.c_str())
-                                                : clip_format_for(utf16_from_utf8(path).c_str());
+    const clip_library* clips = clip_support();
+    const clip_format* format = !clips ? nullptr
+                                : is_stream(path)
+                                    ? clips->pipe_format(options.clip.container.c_str())
+                                    : clips->format_for(utf16_from_utf8(path).c_str());
     clip_choices choices;
     choices.encoding = {options.clip.codec.c_str(), options.clip.crf, options.clip.preset.c_str()};
     choices.sound = options.clip.sound && input.clip ? input.clip->sound() : nullptr;

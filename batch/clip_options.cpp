@@ -3,8 +3,7 @@
 
 #include "batch/batch_numbers.h"
 #include "batch/batch_options.h"
-#include "image/clip_formats.h"
-#include "image/clip_sound.h"
+#include "image/clip_library.h"
 #include "runtime/utf.h"
 
 namespace korvel {
@@ -26,15 +25,15 @@ bool take_number(const char* option, const char* value, std::int64_t lowest, std
 // The container OUTPUT is written in: its extension's, or for "-" the one --container names.
 const clip_format* output_format(const batch_options& options) {
     const std::string& output = options.paths.output_clip;
-    if (is_stream(output)) return clip_pipe_format(options.clip.container.c_str());
-    return clip_format_for(utf16_from_utf8(output).c_str());
+    if (is_stream(output)) return clip_support()->pipe_format(options.clip.container.c_str());
+    return clip_support()->format_for(utf16_from_utf8(output).c_str());
 }
 
 bool check_stream_paths(const batch_options& options, bool count, std::string* error) {
     const bool stream_out = is_stream(options.paths.output_clip);
-    if (stream_out && !clip_pipe_format(options.clip.container.c_str())) {
+    if (stream_out && !clip_support()->pipe_format(options.clip.container.c_str())) {
         *error = "OUTPUT - writes a stream to standard output and needs --container " +
-                 std::string(clip_pipe_format_names());
+                 std::string(clip_support()->pipe_format_names());
         return false;
     }
     if (!stream_out && !options.clip.container.empty()) {
@@ -58,7 +57,7 @@ bool check_encoder(const batch_options& options, std::string* error) {
         return !chosen && clip.sound;
     }
     const clip_encoding encoding{clip.codec.c_str(), clip.crf, clip.preset.c_str()};
-    *error = clip_encoding_problem(output_format(options), encoding);
+    *error = clip_support()->encoding_problem(output_format(options), encoding);
     return error->empty();
 }
 
@@ -71,11 +70,19 @@ bool check_sound_beside(const batch_options& options, std::string* error) {
     } else if (options.output.skip_existing) {
         *error =
             "--audio writes the sound of a whole render; it cannot resume with --skip-existing";
-    } else if (!clip_sound_format_for(utf16_from_utf8(file).c_str())) {
-        *error = "--audio wants a file ending in " + std::string(clip_sound_format_names()) +
-                 ", not '" + file + "'";
+    } else if (!clip_support()->sound_format_for(utf16_from_utf8(file).c_str())) {
+        *error = "--audio wants a file ending in " +
+                 std::string(clip_support()->sound_format_names()) + ", not '" + file + "'";
     }
     return error->empty();
+}
+
+// A clip INPUT or OUTPUT needs the clip module, which the checks that follow this one ask.
+bool check_clip_support(const batch_options& options, std::string* error) {
+    const batch_paths& paths = options.paths;
+    if ((paths.input_clip.empty() && paths.output_clip.empty()) || clip_support()) return true;
+    *error = clip_support_problem();
+    return false;
 }
 
 bool check_input_and_frames(const batch_options& options, std::string* error) {
@@ -121,8 +128,9 @@ bool apply_clip_option(int code, const char* value, batch_clip_options* clip, st
 }
 
 bool check_clip_choices(const batch_options& options, bool count, std::string* error) {
-    return check_stream_paths(options, count, error) && check_encoder(options, error) &&
-           check_sound_beside(options, error) && check_input_and_frames(options, error);
+    return check_clip_support(options, error) && check_stream_paths(options, count, error) &&
+           check_encoder(options, error) && check_sound_beside(options, error) &&
+           check_input_and_frames(options, error);
 }
 
 } // namespace korvel

@@ -1,8 +1,8 @@
 # The Debian package, made by cpack from an installed build tree (./dev.sh package): both
-# programs, their manual pages, the desktop entry and icons, the bash completion, the README and
-# the pages of docs/ it links.
-# Its dependencies are read from the programs by dpkg-shlibdeps (from dpkg-dev), so that they
-# follow whatever the build links.
+# programs, the clip module that korvel-render opens from the library folder, their manual pages,
+# the desktop entry and icons, the bash completion, the README and the pages of docs/ it links.
+# Its dependencies are read from the programs and the module by dpkg-shlibdeps (from dpkg-dev),
+# so that they follow whatever the build links.
 
 set(KORVEL_PACKAGE_MAINTAINER "Korvel maintainers <maintainers@korvel.example.org>"
     CACHE STRING "Maintainer field of the Debian package: Name <address>")
@@ -56,5 +56,5 @@ include(CPack)
 
 # What the package holds, to be built without the tests and benchmarks (./dev.sh package).
 add_custom_target(korvel-package-contents)
-add_dependencies(korvel-package-contents korvel korvel-render korvel-man-page korvel-render-man-page
-                 korvel-changelog)
+add_dependencies(korvel-package-contents korvel korvel-render korvel-clips korvel-man-page
+                 korvel-render-man-page korvel-changelog)

@@ -11,8 +11,13 @@ namespace korvel {
 
 std::unique_ptr<clip_frame_source> clip_frame_source::open(const std::u16string& path,
                                                            const clip_read_options& options) {
+    const clip_library* clips = clip_support();
+    if (!clips) {
+        load_problem_note(clip_support_problem());
+        return nullptr;
+    }
     clip_facts clip;
-    clip_reader* reader = clip_reader_open_with(path.c_str(), options, &clip);
+    clip_reader* reader = clips->reader_open(path.c_str(), options, &clip);
     if (!reader) return nullptr;
     return std::unique_ptr<clip_frame_source>(new clip_frame_source(path, reader, clip));
 }
@@ -39,7 +44,7 @@ clip_time clip_frame_source::time_of(std::int64_t input) const {
 
 clip_frame_source::~clip_frame_source() {
     stop_reading_ahead();
-    clip_reader_close(reader_);
+    clip_support()->reader_close(reader_);
 }
 
 void clip_frame_source::expect(const work_cursor& coming, const read_ahead_budget&) {
@@ -90,7 +95,7 @@ image_handle_t clip_frame_source::take(std::int64_t input) {
     load_problem_clear();
     stage_timer timer(render_stage::decode);
     while (decoded_ <= input) {
-        const image_handle_t frame = clip_reader_next(reader_);
+        const image_handle_t frame = clip_support()->reader_next(reader_);
         if (!frame) {
             ended_ = facts_.inputs == INPUTS_UNKNOWN && *load_problem() == '\0';
             return 0;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/frame_source.h"
-#include "image/clip_reader.h"
+#include "image/clip_library.h"
 
 #include <map>
 #include <memory>
@@ -30,7 +30,7 @@ public:
     bool ended() const override { return ended_; }
 
     // The clip's sound, when it was opened to keep it and has some; null otherwise.
-    clip_sound* sound() const { return clip_reader_sound(reader_); }
+    clip_sound* sound() const { return clip_support()->reader_sound(reader_); }
     // When input shows, as the clip's own rate places it after the first picture: where the
     // sound of an output frame made from it begins.
     clip_time time_of(std::int64_t input) const;

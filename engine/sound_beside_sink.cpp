@@ -1,16 +1,23 @@
 // The frames go where the wrapped sink puts them; each one named carries the sound file along.
 #include "engine/sound_beside_sink.h"
 
+#include "image/clip_library.h"
+
 namespace korvel {
 
 std::unique_ptr<sound_beside_sink>
 sound_beside_sink::open(std::unique_ptr<frame_sink> frames, const std::u16string& path,
                         clip_sound* sound, clip_time from, std::int32_t rate_num,
                         std::int32_t rate_den, std::string* problem) {
+    const clip_library* clips = clip_support();
+    if (!clips) {
+        *problem = clip_support_problem();
+        return nullptr;
+    }
     const char* cause = "";
-    file_ptr file(clip_sound_file_open(path.c_str(), clip_sound_format_for(path.c_str()), sound,
-                                       from, rate_num, rate_den, &cause),
-                  clip_sound_file_close);
+    file_ptr file(clips->sound_file_open(path.c_str(), clips->sound_format_for(path.c_str()), sound,
+                                         from, rate_num, rate_den, &cause),
+                  clips->sound_file_close);
     if (!file) {
         *problem = cause;
         return nullptr;
@@ -46,7 +53,7 @@ bool sound_beside_sink::write(image_handle_t canvas, const std::u16string& part,
 // Frames are named one at a time and in order, so the count is the span the sound may reach.
 bool sound_beside_sink::commit(const std::u16string& part, const std::u16string& path) {
     if (!frames_->commit(part, path)) return false;
-    clip_sound_file_reach(file_.get(), ++named_);
+    clip_support()->sound_file_reach(file_.get(), ++named_);
     return true;
 }
 
@@ -56,8 +63,8 @@ void sound_beside_sink::give_up(const std::u16string& part) {
 
 bool sound_beside_sink::finish(std::string* problem) {
     if (!frames_->finish(problem)) return false;
-    if (clip_sound_file_finish(file_.get(), named_)) return true;
-    *problem = clip_sound_file_problem(file_.get());
+    if (clip_support()->sound_file_finish(file_.get(), named_)) return true;
+    *problem = clip_support()->sound_file_problem(file_.get());
     return false;
 }
 

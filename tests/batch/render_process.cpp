@@ -30,7 +30,7 @@ bool readable(int descriptor, std::chrono::steady_clock::time_point deadline) {
 } // namespace
 
 render_process::render_process(const std::vector<std::string>& args, const run_options& options) {
-    std::vector<char*> argv{const_cast<char*>(KORVEL_RENDER_PATH)};
+    std::vector<char*> argv{const_cast<char*>(options.program)};
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -38,7 +38,7 @@ render_process::render_process(const std::vector<std::string>& args, const run_o
     const rlimit limit{rlim_t(options.file_size_limit), rlim_t(options.file_size_limit)};
     winsize size{24, options.terminal_columns, 0, 0};
     pid_ = size.ws_col ? forkpty(&terminal_, nullptr, nullptr, &size) : fork();
-    EXPECT_NE(pid_, -1) << "cannot start " << KORVEL_RENDER_PATH;
+    EXPECT_NE(pid_, -1) << "cannot start " << options.program;
     if (pid_ != 0) return;
     const int file = size.ws_col ? 0 : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (file < 0 || (file > 0 && dup2(file, STDERR_FILENO) < 0)) _exit(125);
@@ -46,7 +46,7 @@ render_process::render_process(const std::vector<std::string>& args, const run_o
     if (options.file_size_limit > 0 &&
         (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0))
         _exit(124);
-    execv(KORVEL_RENDER_PATH, argv.data());
+    execv(options.program, argv.data());
     _exit(127);
 }
 

@@ -16,7 +16,8 @@ inline constexpr int KILLED_BY = 1000; // the status of a run ended by signal s:
 
 struct run_options {
     long file_size_limit = 0;
-    unsigned short terminal_columns = 0; // standard error on a terminal this wide, unless 0
+    unsigned short terminal_columns = 0;      // standard error on a terminal this wide, unless 0
+    const char* program = KORVEL_RENDER_PATH; // a copy of korvel-render elsewhere, or the built one
 };
 
 struct render_result {

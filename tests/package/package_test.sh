@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package from an already built tree, checks it with lintian, installs it the way
-# a user would (apt-get install ./korvel_*.deb), uses what it installed (the renderer, the manual
-# pages, the bash completion), purges it and checks that nothing of it is left.
+# a user would (apt-get install ./korvel_*.deb), uses what it installed (the renderer with its
+# clip module, the manual pages, the bash completion), purges it and checks that nothing of it is
+# left.
 #
 #   tests/package/package_test.sh [BUILD_DIR]     (default: build; run by ./dev.sh test)
 #
@@ -15,6 +16,7 @@ source_dir=$(cd "$here/../.." && pwd)
 build=$(cd "${1:-$source_dir/build}" && pwd)
 work=$build/package-test
 deb=
+clip_module= # where the build tree installs it
 installed=false
 man_index=/var/lib/man-db/auto-update
 man_index_paused=false
@@ -47,6 +49,8 @@ make_package() {
     if [ ! -x "$build/batch/korvel-render" ] || [ ! -f "$build/CPackConfig.cmake" ]; then
         fail "$build holds no built tree (run ./dev.sh build first)"
     fi
+    clip_module=/usr/$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")
+    clip_module+=/korvel/korvel-clips.so
     rm -rf "$work"
     mkdir -p "$work"
     # cpack installs the tree as it is built: no second compile.
@@ -95,7 +99,7 @@ check_contents() {
         /usr/share/icons/hicolor/{16x16,24x24,32x32,48x48,64x64,96x96,128x128,256x256}/apps/korvel.png \
         /usr/share/man/man1/korvel.1.gz /usr/share/man/man1/korvel-render.1.gz \
         /usr/share/bash-completion/completions/korvel-render \
-        /usr/share/doc/korvel/README.md /usr/share/doc/korvel/copyright; do
+        /usr/share/doc/korvel/README.md /usr/share/doc/korvel/copyright "$clip_module"; do
         [ -e "$path" ] || missing+=("$path")
     done
     # The pictures that the installed README shows and the pages it links, by paths relative to it.
@@ -125,7 +129,7 @@ check_version() {
 check_depends() {
     local depends libraries=() patterns=() library owners package
     depends=" $(dpkg-deb -f "$deb" Depends | sed 's/([^)]*)//g; s/[,|]/ /g') "
-    mapfile -t libraries < <(for program in /usr/bin/korvel /usr/bin/korvel-render; do
+    mapfile -t libraries < <(for program in /usr/bin/korvel /usr/bin/korvel-render "$clip_module"; do
         objdump -p "$program" | awk '$1 == "NEEDED" { print $2 }'
     done | sort -u)
     [ ${#libraries[@]} -gt 0 ] || fail "the programs name no libraries"
@@ -166,6 +170,21 @@ check_render() {
     diff -r "$work/out-built" "$work/out-installed" >/dev/null ||
         fail "the installed korvel-render wrote other frames than the build tree's"
     say "the installed korvel-render rendered $frames frames"
+    check_clip_render "$frames"
+}
+
+# Clips go through the module that the installed korvel-render opens from the library folder: it
+# writes the sample's frames as a clip and reads them back.
+check_clip_render() {
+    local frames=$1 read_back
+    mkdir -p "$work/out-clip"
+    (cd / && /usr/bin/korvel-render -q -l 10 "$work/in" "$work/sample.mkv" &&
+        /usr/bin/korvel-render -q -l 1 "$work/sample.mkv" "$work/out-clip") ||
+        fail "the installed korvel-render could not write and read a clip"
+    read_back=$(find "$work/out-clip" -name '*.png' | wc -l)
+    [ "$read_back" -eq "$frames" ] ||
+        fail "the installed korvel-render read $read_back frames from its clip of $frames"
+    say "the installed korvel-render wrote and read a clip of $frames frames"
 }
 
 # man finds both pages, and korvel-render's tells of every option its --help shows.
