@@ -127,8 +127,8 @@ esac
 echo mean >"${!#}"
 EOF
 # Writes one frame too few on sprite and hangs when asked for level 9. Without tmix it encodes
-# the frames into a clip; blurring takes 0.5 s from H.264 into frames and no time otherwise. A
-# select of gte(n,K) keeps the inputs from the (K+1)-th on.
+# the frames into a clip; blurring takes 0.5 s from H.264 into frames (1 s by time) and no time
+# otherwise. A select of gte(n,K) keeps the inputs from the (K+1)-th on.
 cat >"$stubs/ffmpeg" <<'EOF'
 #!/usr/bin/env bash
 [ "$1" = -version ] && echo "ffmpeg version 0.0-stand-in" && exit 0
@@ -141,6 +141,7 @@ if [[ $* != *tmix* ]]; then
 fi
 case "$*" in *.mp4*.png) sleep 0.5 ;; esac
 if [[ $* == *fps=60* ]]; then
+    sleep 0.5 # so that korvel's stand-in is 2x faster on a loaded machine too
     while [ "$1" != -i ]; do shift; done
     for ((i = 1; i <= $(wc -l <"$2") / 4; i++)); do echo x >"$dir/$(printf %04d "$i").png"; done
     exit
