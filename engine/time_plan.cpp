@@ -155,13 +155,18 @@ weight_bounds time_plan::bounds_of() const {
     return {divisor, static_cast<std::int32_t>(largest_weight / divisor), layers};
 }
 
+// The n of span's first frame: the frames from the first whose exposure starts at t_0 or later.
+std::int64_t first_n_of(const exposure_grid& grid, const frame_span& span) {
+    return ceil_div(grid.lead, grid.step) + span.first - 1;
+}
+
 // Where recipe 0 lies and, for a constant timeline, how many recipes there are: the frames n
 // from the first whose exposure starts at t_0 or later to the last that ends by the inputs' end.
 bool place_frames(const input_timeline& timeline, const frame_span& span, time_shape* shape) {
     const exposure_grid& grid = shape->grid;
     const std::int64_t first_whole = ceil_div(grid.lead, grid.step);
     shape->first_frame = span.first;
-    shape->first_n = first_whole + span.first - 1;
+    shape->first_n = first_n_of(grid, span);
     shape->origin = {0, 0};
     std::int64_t ticks = 0, frame_ticks = 0, inputs = 0, lasting = 0, end = 0;
     if (!timeline.start_of(0, &ticks)) {
@@ -185,6 +190,15 @@ bool place_frames(const input_timeline& timeline, const frame_span& span, time_s
 }
 
 } // namespace
+
+bool first_frame_after_start(const time_settings& time, const rational& time_base,
+                             const frame_span& span, rational* ticks) {
+    exposure_grid grid{};
+    std::int64_t units = 0;
+    return exposure_grid_for(time, time_base, &grid) &&
+           !__builtin_mul_overflow(first_n_of(grid, span), grid.step, &units) &&
+           rational_of(units, grid.scale, ticks);
+}
 
 std::shared_ptr<const frame_plan> plan_by_time(const time_settings& time, bool linear,
                                                std::shared_ptr<const input_timeline> timeline,

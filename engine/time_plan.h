@@ -25,4 +25,9 @@ std::shared_ptr<const frame_plan> plan_by_time(const time_settings& time, bool l
                                                const frame_span& span, const frame_sink* resumed,
                                                const char16_t** problem);
 
+// How long after t_0 the first frame of span shows (its time T, not its exposure's start), in
+// ticks of time_base; false when the times of these settings cannot be counted exactly.
+bool first_frame_after_start(const time_settings& time, const rational& time_base,
+                             const frame_span& span, rational* ticks);
+
 } // namespace korvel
