@@ -140,23 +140,37 @@ TEST(BatchTime, AClipIsTimedByItsOwnRateOrByInFpsAndAClipOutputRunsAtOutFps) {
 // Clips whose frame k (from 0) is grey 40 k, shown at the milliseconds setpts gives it by its
 // number N; the last lasts 50 ms, as its packet says. Blurred at 10 fps with the start phase,
 // frame n is exposed over [100 n, 100 n + 100) ms, so its grey is the mean of the inputs' greys
-// weighed by how long each shows in that span, whatever rate the clip says it has (20 fps).
+// weighed by how long each shows in that span, whatever rate the clip says it has (20 fps). With
+// B-frames, the packets come in another order than the pictures show.
 struct timed_clip_row {
     const char* name;
     const char* setpts;
+    const char* codec;
     std::vector<std::string> args;
     std::vector<int> times; // each input's start as the render should take it, then the end
     int passed_over;
 };
 
 const timed_clip_row timed_clips[] = {
-    {"uneven times", "25*N*(N+1)", {}, {0, 50, 150, 300, 500, 750, 800}, 0},
+    {"uneven times", "25*N*(N+1)", "ffv1", {}, {0, 50, 150, 300, 500, 750, 800}, 0},
+    {"uneven times, with B-frames",
+     "25*N*(N+1)",
+     "mpeg4 -q:v 1 -bf 2",
+     {},
+     {0, 50, 150, 300, 500, 750, 800},
+     0},
     {"times replaced by --in-fps",
      "25*N*(N+1)",
+     "ffv1",
      {"--in-fps", "20"},
      {0, 50, 100, 150, 200, 250, 300},
      0},
-    {"a time repeated", "if(eq(N,2),50,25*N*(N+1))", {}, {0, 50, 50, 300, 500, 750, 800}, 1},
+    {"a time repeated",
+     "if(eq(N,2),50,25*N*(N+1))",
+     "ffv1",
+     {},
+     {0, 50, 50, 300, 500, 750, 800},
+     1},
 };
 
 // The grey of the frame exposed over [from, from + 100) ms: each input shows until the next
@@ -179,10 +193,10 @@ TEST(BatchTime, AClipOfUnevenRateIsTimedByTheTimesItsFramesCarry) {
         SCOPED_TRACE(row.name);
         const scratch_folder work;
         const std::string clip = work.path("in.mkv"), out = work.make_folder("out");
-        ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i \"color=black:s=16x8:r=10:d=0.6,"
+        ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i \"color=black:s=16x16:r=10:d=0.6,"
                                "format=rgb24,geq=r=40*N:g=40*N:b=40*N,settb=1/1000,setpts='" +
-                               std::string(row.setpts) + "'\" -fps_mode passthrough -c:v ffv1 '" +
-                               clip + "'")
+                               std::string(row.setpts) + "'\" -fps_mode passthrough -c:v " +
+                               row.codec + " '" + clip + "'")
                                   .c_str()),
                   0);
         const std::vector<std::string> args =
