@@ -19,6 +19,10 @@ public:
 
     bool start_of(std::int64_t i, std::int64_t* ticks) const override;
     std::int64_t end_ticks() const override { return end_; }
+    bool end_known(std::int64_t* ticks) const override {
+        *ticks = end_;
+        return true;
+    }
     rational time_base() const override { return time_base_; }
     bool constant(std::int64_t*, std::int64_t*) const override { return false; }
 
