@@ -7,6 +7,8 @@
 #include "runtime/strings.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace korvel {
 
@@ -26,12 +28,12 @@ clip_frame_source::clip_frame_source(std::u16string path, clip_reader* reader,
     facts_.height = clip.height;
     facts_.rate_num = clip.rate_num;
     facts_.rate_den = clip.rate_den;
-    std::int64_t count = 0, end = 0;
-    const std::int64_t* times = clip_reader_times(reader, &count, &end);
+    std::int64_t end = 0;
+    std::vector<std::int64_t> times = clip_reader_take_times(reader, &end);
     rational base;
-    if (times && count == clip.frames && rational_of(clip.time_num, clip.time_den, &base))
-        timeline_ = std::make_shared<clip_timeline>(std::vector<std::int64_t>(times, times + count),
-                                                    end, base);
+    if (!times.empty() && static_cast<std::int64_t>(times.size()) == clip.frames &&
+        rational_of(clip.time_num, clip.time_den, &base))
+        timeline_ = std::make_shared<clip_timeline>(std::move(times), end, base);
 }
 
 clip_time clip_frame_source::time_of(std::int64_t input) const {

@@ -26,6 +26,8 @@ extern "C" {
 #include <mutex>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace korvel {
 namespace {
@@ -441,12 +443,9 @@ image_handle_t clip_reader_next(clip_reader* reader) {
     return clip_reader_next_timed(reader, &time);
 }
 
-const std::int64_t* clip_reader_times(const clip_reader* reader, std::int64_t* count,
-                                      std::int64_t* end) {
-    const bool kept = reader && !reader->times.times.empty();
-    *count = kept ? static_cast<std::int64_t>(reader->times.times.size()) : 0;
-    *end = kept ? reader->times.end : 0;
-    return kept ? reader->times.times.data() : nullptr;
+std::vector<std::int64_t> clip_reader_take_times(clip_reader* reader, std::int64_t* end) {
+    *end = reader ? reader->times.end : 0;
+    return reader ? std::move(reader->times.times) : std::vector<std::int64_t>();
 }
 
 clip_sound* clip_reader_sound(clip_reader* reader) {

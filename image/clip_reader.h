@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace korvel {
 
@@ -78,13 +79,12 @@ image_handle_t clip_reader_next_timed(clip_reader* reader, std::int64_t* time);
 // The same without the time.
 image_handle_t clip_reader_next(clip_reader* reader);
 
-// The presentation times of all the frames of a clip opened to keep them, in presentation order and
-// the stream's time base, *count of them (as many as the facts' frames); null with *count 0
-// otherwise. A packet without a time follows the one before at the stream's rate. *end is when the
-// last frame stops showing: after its own duration, else at the stream's end, else as long after
-// it as the frame before lasts. They stay the reader's.
-const std::int64_t* clip_reader_times(const clip_reader* reader, std::int64_t* count,
-                                      std::int64_t* end);
+// Hands over the presentation times of all the frames of a clip opened to keep them, in
+// presentation order and the stream's time base, as many as the facts' frames; none otherwise, or
+// once handed over. A packet without a time follows the one before at the stream's rate. *end is
+// when the last frame stops showing: after its own duration, else at the stream's end, else as
+// long after it as the frame before lasts.
+std::vector<std::int64_t> clip_reader_take_times(clip_reader* reader, std::int64_t* end);
 
 // The clip's first audio stream, kept since the reader opened when it was asked to keep sound;
 // null otherwise or when the clip has none. It stays the reader's; writers take a share of it.
