@@ -215,6 +215,11 @@ TEST(BatchTime, AClipOfUnevenRateIsTimedByTheTimesItsFramesCarry) {
         const bool said = made.err.find("passed over " + std::to_string(row.passed_over) +
                                         " input frames") != std::string::npos;
         EXPECT_EQ(said, row.passed_over > 0) << made.err;
+        // The frames are counted before any is decoded, so those saved already are left out.
+        work.write("out/1.png", "kept");
+        ASSERT_EQ(run_render(joined(args, {"-q", "--skip-existing", clip, out})).status,
+                  EXIT_RENDERED);
+        EXPECT_EQ(read_file(out + "/1.png"), "kept");
     }
 }
 
