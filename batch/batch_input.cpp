@@ -1,4 +1,5 @@
-// INPUT as a source. A clip's decoder gets the threads that the render may use.
+// INPUT as a source. A clip's decoder gets the threads that the render may use, and a blur by time
+// that does not replace a clip's times reads them as the clip opens.
 #include "batch/batch_input.h"
 
 #include "engine/clip_frame_source.h"
@@ -20,6 +21,7 @@ opened_input open_input(const batch_options& options, bool keep_sound, std::stri
         read.threads = engine_threads();
         read.keep_orientation = !options.clip.autorotate;
         read.keep_sound = keep_sound;
+        read.keep_times = by_time(options.time) && options.time.in_rate.num == 0;
         auto clip = clip_frame_source::open(utf16_from_utf8(paths.input_clip), read);
         const std::string shown = is_stream(paths.input_clip) ? "standard input" : paths.input_clip;
         if (!clip) *problem = "Unable to load, " + shown + ": " + load_problem();

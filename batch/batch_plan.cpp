@@ -42,6 +42,7 @@ std::shared_ptr<const input_timeline> input_timeline_for(const time_settings& ti
                                                          const frame_source& source) {
     const source_facts& facts = source.facts();
     if (facts.inputs < 0) return nullptr;
+    if (auto own = source.timeline(); own && time.in_rate.num == 0) return own;
     rational rate = time.in_rate;
     if (rate.num == 0 && facts.rate_num > 0) rational_of(facts.rate_num, facts.rate_den, &rate);
     if (rate.num == 0) rate = {25, 1};

@@ -14,8 +14,9 @@
 
 namespace korvel {
 
-// When the inputs show: at --in-fps, else at a clip's own constant rate, else at 25 per second.
-// Null for a stream, whose length is not known.
+// When the inputs show: at --in-fps, else at the times a clip's frames carry (when it was opened
+// to keep them), else at a clip's own constant rate, else at 25 per second. Null for a stream,
+// whose length is not known.
 std::shared_ptr<const input_timeline> input_timeline_for(const time_settings& time,
                                                          const frame_source& source);
 

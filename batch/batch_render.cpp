@@ -15,6 +15,7 @@
 #include "engine/render_run.h"
 #include "engine/sound_beside_sink.h"
 #include "engine/stride_plan.h"
+#include "engine/time_plan.h"
 #include "image/clip_library.h"
 #include "runtime/utf.h"
 
@@ -92,9 +93,30 @@ output_settings with_rate(const batch_options& options, const source_facts& fact
     return output;
 }
 
-// Where the sound of the plan's first output frame begins: at its first input.
-clip_time sound_start(const opened_input& input, const std::shared_ptr<const frame_plan>& plan) {
+// Where the sound of the first output frame of a blur by time begins: at its time T on the
+// inputs' timeline, which is the clip's own or a rate given to its frames.
+clip_time sound_start_by_time(const batch_options& options, const opened_input& input) {
+    const auto timeline = input_timeline_for(options.time, *input.source);
+    std::int64_t first = 0, frame_ticks = 0, inputs = 0;
+    rational after, position;
+    if (!timeline || !timeline->start_of(0, &first) ||
+        !first_frame_after_start(options.time, timeline->time_base(), options.frames, &after))
+        return {};
+    if (timeline->constant(&frame_ticks, &inputs))
+        return rational_over(after, {frame_ticks, 1}, &position) ? input.clip->time_of(position)
+                                                                 : clip_time{};
+    const rational base = timeline->time_base();
+    const std::int64_t nearest = (after.num + after.den / 2) / after.den;
+    return {first + nearest, static_cast<std::int32_t>(base.num),
+            static_cast<std::int32_t>(base.den)};
+}
+
+// Where the sound of the plan's first output frame begins: at its first input, or by time at
+// the frame's own time.
+clip_time sound_start(const batch_options& options, const opened_input& input,
+                      const std::shared_ptr<const frame_plan>& plan) {
     if (!input.clip) return {};
+    if (by_time(options.time)) return sound_start_by_time(options, input);
     const std::int64_t first = work_cursor(plan).lowest_load_ahead();
     return input.clip->time_of(first == NO_LOAD ? 0 : first);
 }
@@ -127,8 +149,8 @@ std::unique_ptr<frame_sink> open_png_output(const batch_options& options, const 
     clip_sound* sound = input.clip->sound();
     std::string problem = "INPUT has no sound";
     auto beside = sound ? sound_beside_sink::open(std::move(frames), utf16_from_utf8(file), sound,
-                                                  sound_start(input, plan), output.rate_num,
-                                                  output.rate_den, &problem)
+                                                  sound_start(options, input, plan),
+                                                  output.rate_num, output.rate_den, &problem)
                         : nullptr;
     if (!beside) report.note_failure("Unable to save, " + file + ": " + problem);
     return beside;
@@ -152,7 +174,7 @@ std::unique_ptr<frame_sink> open_clip_output(const batch_options& options,
     clip_choices choices;
     choices.encoding = {options.clip.codec.c_str(), options.clip.crf, options.clip.preset.c_str()};
     choices.sound = options.clip.sound && input.clip ? input.clip->sound() : nullptr;
-    choices.sound_from = sound_start(input, plan);
+    choices.sound_from = sound_start(options, input, plan);
     std::string problem;
     auto clip = clip_sink::open(utf16_from_utf8(path), format, settings, choices, &problem);
     if (!clip)

@@ -108,7 +108,7 @@ if [ -f "$1" ]; then count=$(wc -l <"$1"); else files=("$1"/*.png) && count=${#f
 [ "$timed" = 1 ] && layers=4 step=4 count=$((count - 1))
 if [ "$threads" = 1 ]; then sleep 0.5; else sleep 0.1; fi
 for ((g = 1; count >= layers && g <= (count - layers) / ${step:-$layers} + 1; g++)); do
-    out=$2$(printf %03d "$g").png
+    printf -v out %s%03d.png "$2" "$g"
     [[ $2 == *.mkv ]] && out=$2
     echo "frame $g of $layers" >>"$out"
 done
@@ -127,8 +127,8 @@ esac
 echo mean >"${!#}"
 EOF
 # Writes one frame too few on sprite and hangs when asked for level 9. Without tmix it encodes
-# the frames into a clip; blurring takes 0.5 s from H.264 into frames and no time otherwise. A
-# select of gte(n,K) keeps the inputs from the (K+1)-th on.
+# the frames into a clip; blurring takes 0.5 s from H.264 into frames (1 s by time) and no time
+# otherwise. A select of gte(n,K) keeps the inputs from the (K+1)-th on.
 cat >"$stubs/ffmpeg" <<'EOF'
 #!/usr/bin/env bash
 [ "$1" = -version ] && echo "ffmpeg version 0.0-stand-in" && exit 0
@@ -141,14 +141,17 @@ if [[ $* != *tmix* ]]; then
 fi
 case "$*" in *.mp4*.png) sleep 0.5 ;; esac
 if [[ $* == *fps=60* ]]; then
+    sleep 0.5 # so that korvel's stand-in is 2x faster on a loaded machine too
     while [ "$1" != -i ]; do shift; done
-    for ((i = 1; i <= $(wc -l <"$2") / 4; i++)); do echo x >"$dir/$(printf %04d "$i").png"; done
+    frames=$(($(wc -l <"$2") / 4))
+    for ((i = 1; i <= frames; i++)); do printf -v n %04d "$i" && echo x >"$dir/$n.png"; done
     exit
 fi
 if [[ $* =~ gte\(n\\,([0-9]+)\) ]]; then
     first=${BASH_REMATCH[1]}
     while [ "$1" != -i ]; do shift; done
-    for ((i = 1; i <= $(compgen -G "$2" | wc -l) - first; i++)); do echo x >"$dir/$(printf %04d "$i").png"; done
+    frames=$(($(compgen -G "$2" | wc -l) - first))
+    for ((i = 1; i <= frames; i++)); do printf -v n %04d "$i" && echo x >"$dir/$n.png"; done
     exit
 fi
 [[ $out == *.mkv ]] && printf 'frame %s\n' 1 2 3 4 >"$out" && exit
@@ -171,7 +174,7 @@ run_driver() { # RESULT_FOLDER [OPTIONS...]
         --bench-dir "$bench" --workloads "$scratch/workloads" "$@" >"$bench.log" 2>&1
 }
 
-run_driver "$scratch/full" --timeout 3
+run_driver "$scratch/full" --timeout 5
 status=$?
 table=$scratch/full/results.md
 check "failed targets give exit status 1" equals "$status" 1
@@ -179,7 +182,7 @@ check "the table names the all-threads run" contains "$table" "| korvel-render -
 check "a peer's failure is recorded with its reason" \
     contains "$table" "failed: exit status 1: cache resources exhausted"
 check "a wrong frame count is a failure" contains "$table" "failed: wrote 1 frame instead of 2"
-check "a hanging peer is stopped by the limit" contains "$table" "failed: stopped after the 3 s limit"
+check "a hanging peer is stopped by the limit" contains "$table" "failed: stopped after the 5 s limit"
 check "finishing where ImageMagick cannot, at L = 100 when it copes with the workload's L" \
     contains "$table" "- PASS footage: korvel finishes where ImageMagick cannot at L = 100 (ImageMagick: exit status 1: cache resources exhausted)"
 check "the L = 100 peer is compared with korvel at L = 100" \

@@ -23,7 +23,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/resources/co
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The README shows the pictures of docs/ and links its pages by their paths relative to it.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
-        FILES_MATCHING PATTERN "*.png" PATTERN "*.md")
+        FILES_MATCHING PATTERN "*.png" PATTERN "*.svg" PATTERN "*.md")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvel)

@@ -1,11 +1,14 @@
 // A clip's frames in the order the plan takes them.
 #include "engine/clip_frame_source.h"
 
+#include "engine/clip_timeline.h"
 #include "engine/render_stats.h"
 #include "image/load_problem.h"
 #include "runtime/strings.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace korvel {
 
@@ -30,15 +33,25 @@ clip_frame_source::clip_frame_source(std::u16string path, clip_reader* reader,
     facts_.height = clip.height;
     facts_.rate_num = clip.rate_num;
     facts_.rate_den = clip.rate_den;
+    std::int64_t end = 0;
+    std::vector<std::int64_t> times = clip_support()->reader_take_times(reader, &end);
+    rational base;
+    if (!times.empty() && static_cast<std::int64_t>(times.size()) == clip.frames &&
+        rational_of(clip.time_num, clip.time_den, &base))
+        timeline_ = std::make_shared<clip_timeline>(std::move(times), end, base);
 }
 
 clip_time clip_frame_source::time_of(std::int64_t input) const {
-    if (input <= 0 || clip_.rate_num <= 0) return {};
-    // input / rate seconds after the start, in the stream's time base, rounded to nearest; the
-    // product of three 32-bit factors needs more than 64 bits.
+    return time_of(rational{input, 1});
+}
+
+clip_time clip_frame_source::time_of(const rational& inputs) const {
+    if (inputs.num <= 0 || clip_.rate_num <= 0) return {};
+    // inputs / rate seconds after the start, in the stream's time base, rounded to nearest; the
+    // product of three 32-bit factors and a 64-bit one needs more than 64 bits, not more than 127.
     __extension__ using wide = __int128;
-    const wide scale = wide{clip_.rate_num} * clip_.time_num;
-    const wide ticks = (wide{input} * clip_.rate_den * clip_.time_den + scale / 2) / scale;
+    const wide scale = wide{clip_.rate_num} * clip_.time_num * inputs.den;
+    const wide ticks = (wide{inputs.num} * clip_.rate_den * clip_.time_den + scale / 2) / scale;
     return {clip_.start + static_cast<std::int64_t>(ticks), clip_.time_num, clip_.time_den};
 }
 

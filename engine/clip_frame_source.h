@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/frame_source.h"
+#include "engine/rational.h"
 #include "image/clip_library.h"
 
 #include <map>
@@ -23,6 +24,8 @@ public:
     clip_frame_source& operator=(const clip_frame_source&) = delete;
 
     const source_facts& facts() const override { return facts_; }
+    // The clip's own frame times, when it was opened to keep them.
+    std::shared_ptr<const input_timeline> timeline() const override { return timeline_; }
     void expect(const work_cursor& coming, const read_ahead_budget& budget) override;
     image_handle_t take(std::int64_t input) override;
     std::u16string describe(std::int64_t input) const override;
@@ -34,6 +37,8 @@ public:
     // When input shows, as the clip's own rate places it after the first picture: where the
     // sound of an output frame made from it begins.
     clip_time time_of(std::int64_t input) const;
+    // The same for a moment between two inputs, counted in inputs (num / den above 0).
+    clip_time time_of(const rational& inputs) const;
 
 private:
     clip_frame_source(std::u16string path, clip_reader* reader, const clip_facts& clip);
@@ -45,6 +50,7 @@ private:
     clip_reader* reader_;
     source_facts facts_;
     clip_facts clip_;
+    std::shared_ptr<const input_timeline> timeline_;
     work_cursor coming_;       // the job's loads from its next one on
     std::int64_t decoded_ = 0; // frames decoded so far
     bool ended_ = false;

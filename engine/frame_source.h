@@ -4,11 +4,13 @@
 // back. The job's loop never asks which kind it has.
 #pragma once
 
+#include "engine/input_timeline.h"
 #include "engine/work_allowance.h"
 #include "engine/work_cursor.h"
 #include "image/bitmap.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace korvel {
@@ -36,6 +38,8 @@ public:
     virtual ~frame_source() = default;
 
     virtual const source_facts& facts() const = 0;
+    // The times that the inputs carry (a clip opened to keep them); null when they carry none.
+    virtual std::shared_ptr<const input_timeline> timeline() const { return nullptr; }
 
     // From now on the job's loads follow coming's.
     virtual void expect(const work_cursor& coming, const read_ahead_budget& budget) = 0;

@@ -20,6 +20,9 @@ public:
     virtual bool start_of(std::int64_t i, std::int64_t* ticks) const = 0;
     // When the last input ends (only asked once start_of has said false).
     virtual std::int64_t end_ticks() const = 0;
+    // The same for a timeline that knows its end before its inputs are read (a clip's times read
+    // as it opened); false for one that reading reveals.
+    virtual bool end_known(std::int64_t*) const { return false; }
     // Seconds per tick.
     virtual rational time_base() const = 0;
 

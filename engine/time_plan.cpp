@@ -155,26 +155,43 @@ weight_bounds time_plan::bounds_of() const {
     return {divisor, static_cast<std::int32_t>(largest_weight / divisor), layers};
 }
 
-// Where recipe 0 lies and, for a constant timeline, how many recipes there are: the frames n
-// from the first whose exposure starts at t_0 or later to the last that ends by the inputs' end.
+// The n of span's first frame: the frames from the first whose exposure starts at t_0 or later.
+std::int64_t first_n_of(const exposure_grid& grid, const frame_span& span) {
+    return ceil_div(grid.lead, grid.step) + span.first - 1;
+}
+
+// The ticks from t_0 (at first) to the inputs' end, for a timeline that knows them before its
+// inputs are read; UNKNOWN_SIZE when it does not. False when they do not fit in 64 bits.
+bool known_lasting(const input_timeline& timeline, std::int64_t first, std::int64_t* ticks) {
+    std::int64_t frame_ticks = 0, inputs = 0, end = 0;
+    *ticks = UNKNOWN_SIZE;
+    if (timeline.constant(&frame_ticks, &inputs))
+        return !__builtin_mul_overflow(frame_ticks, inputs, ticks);
+    return !timeline.end_known(&end) || !__builtin_sub_overflow(end, first, ticks);
+}
+
+// Where recipe 0 lies and, for a timeline that knows its end, how many recipes there are: the
+// frames n from the first whose exposure starts at t_0 or later to the last that ends by the
+// inputs' end.
 bool place_frames(const input_timeline& timeline, const frame_span& span, time_shape* shape) {
     const exposure_grid& grid = shape->grid;
     const std::int64_t first_whole = ceil_div(grid.lead, grid.step);
     shape->first_frame = span.first;
-    shape->first_n = first_whole + span.first - 1;
+    shape->first_n = first_n_of(grid, span);
     shape->origin = {0, 0};
-    std::int64_t ticks = 0, frame_ticks = 0, inputs = 0, lasting = 0, end = 0;
+    std::int64_t ticks = 0, lasting = 0, end = 0;
     if (!timeline.start_of(0, &ticks)) {
         shape->size = 0;
         return true;
     }
-    if (__builtin_mul_overflow(ticks, grid.scale, &shape->origin.start)) return false;
-    if (!timeline.constant(&frame_ticks, &inputs)) {
+    if (__builtin_mul_overflow(ticks, grid.scale, &shape->origin.start) ||
+        !known_lasting(timeline, ticks, &lasting))
+        return false;
+    if (lasting == UNKNOWN_SIZE) {
         shape->size = UNKNOWN_SIZE;
         return true;
     }
-    if (__builtin_mul_overflow(frame_ticks, inputs, &lasting) ||
-        __builtin_mul_overflow(lasting, grid.scale, &lasting) ||
+    if (__builtin_mul_overflow(lasting, grid.scale, &lasting) ||
         __builtin_add_overflow(lasting, shape->origin.start, &end))
         return false;
     const std::int64_t last_whole = floor_div(lasting + grid.lead - grid.length, grid.step);
@@ -185,6 +202,15 @@ bool place_frames(const input_timeline& timeline, const frame_span& span, time_s
 }
 
 } // namespace
+
+bool first_frame_after_start(const time_settings& time, const rational& time_base,
+                             const frame_span& span, rational* ticks) {
+    exposure_grid grid{};
+    std::int64_t units = 0;
+    return exposure_grid_for(time, time_base, &grid) &&
+           !__builtin_mul_overflow(first_n_of(grid, span), grid.step, &units) &&
+           rational_of(units, grid.scale, ticks);
+}
 
 std::shared_ptr<const frame_plan> plan_by_time(const time_settings& time, bool linear,
                                                std::shared_ptr<const input_timeline> timeline,

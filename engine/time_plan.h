@@ -17,12 +17,17 @@ namespace korvel {
 
 // The plan of time over timeline: the frames of span, their means in linear light with linear.
 // Its recipes are computed as they are asked for, reading the timeline no further than the input
-// after the exposure; the plan knows its size only when the timeline is constant, and only then
-// keeps the frames that resumed holds already. Null, with problem set, when the times of these
-// settings cannot be counted exactly in 64 bits.
+// after the exposure; the plan knows its size only when the timeline knows its end before its
+// inputs are read, and only then keeps the frames that resumed holds already. Null, with problem
+// set, when the times of these settings cannot be counted exactly in 64 bits.
 std::shared_ptr<const frame_plan> plan_by_time(const time_settings& time, bool linear,
                                                std::shared_ptr<const input_timeline> timeline,
                                                const frame_span& span, const frame_sink* resumed,
                                                const char16_t** problem);
+
+// How long after t_0 the first frame of span shows (its time T, not its exposure's start), in
+// ticks of time_base; false when the times of these settings cannot be counted exactly.
+bool first_frame_after_start(const time_settings& time, const rational& time_base,
+                             const frame_span& span, rational* ticks);
 
 } // namespace korvel

@@ -10,11 +10,12 @@
 #include "image/clip_writer.h"
 
 #include <string>
+#include <vector>
 
 namespace korvel {
 
 // Raised with every change to either table; the module refuses a program of another version.
-inline constexpr int CLIP_LIBRARY_VERSION = 1;
+inline constexpr int CLIP_LIBRARY_VERSION = 2;
 
 // What the module uses of the program's own state.
 struct clip_host {
@@ -40,6 +41,7 @@ struct clip_library {
                                 clip_facts* facts);
     image_handle_t (*reader_next)(clip_reader* reader);
     clip_sound* (*reader_sound)(clip_reader* reader);
+    std::vector<std::int64_t> (*reader_take_times)(clip_reader* reader, std::int64_t* end);
     void (*reader_close)(clip_reader* reader);
 
     const clip_format* (*sound_format_for)(const char16_t* path);

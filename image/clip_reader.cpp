@@ -7,6 +7,7 @@
 #include "image/clip_input.h"
 #include "image/clip_orientation.h"
 #include "image/clip_sound_queue.h"
+#include "image/clip_times.h"
 #include "image/load_problem.h"
 #include "image/pixel_budget.h"
 #include "runtime/utf.h"
@@ -25,6 +26,8 @@ extern "C" {
 #include <mutex>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace korvel {
 namespace {
@@ -85,6 +88,7 @@ struct clip_reader {
     clip_facts facts;
     std::int64_t delivered = 0;
     std::int64_t next_time = 0; // where a frame without a time is shown
+    clip_times times;           // every frame's, when the options keep them
 
     ~clip_reader() {
         if (!sound) return;
@@ -100,6 +104,13 @@ namespace {
 
 std::int64_t largest_frame(const clip_read_options& options) {
     return options.largest_frame > 0 ? options.largest_frame : LARGEST_PIXEL_BYTES / 4;
+}
+
+// One frame's length at the stream's rate in its time base; 1 when it has no rate.
+std::int64_t frame_ticks(const clip_facts& facts) {
+    const AVRational base{facts.time_num, facts.time_den};
+    const AVRational rate{facts.rate_num, facts.rate_den};
+    return rate.num > 0 ? av_rescale_q(1, av_inv_q(rate), base) : 1;
 }
 
 // Whether a picture of that size may be made at all: checked before any pixel memory is taken.
@@ -241,28 +252,48 @@ bool reopen(clip_reader& reader) {
     return result >= 0;
 }
 
-// Containers that do not say how many frames they hold are read through once to count the
-// stream's packets, then opened afresh to decode from the start: seeking back to the start is not
-// something every container does exactly. A count is only as good as the read, so a file the
-// demuxer found damaged on the way is refused. A stream on standard input can only be read once.
+// A pass over the stream's packets, without decoding: their count, and their times when they are
+// kept; false with the cause noted. A count is only as good as the read, so a file the demuxer
+// found damaged on the way is refused.
+bool read_packets(clip_reader& reader, bool timed) {
+    const std::uint64_t errors_before = ffmpeg_errors_logged();
+    const std::int64_t frame_length = frame_ticks(reader.facts);
+    reader.facts.frames = 0;
+    while (av_read_frame(reader.container.get(), reader.packet.get()) >= 0) {
+        const AVPacket& packet = *reader.packet;
+        const bool picture = packet.stream_index == reader.stream_index;
+        const bool noted =
+            !picture || !timed || clip_times_note(reader.times, packet, frame_length);
+        reader.facts.frames += picture;
+        av_packet_unref(reader.packet.get());
+        if (!noted) {
+            load_problem_note("more frames than korvel can time");
+            return false;
+        }
+    }
+    const clip_facts& facts = reader.facts;
+    const std::int64_t stream_end = facts.duration >= 0 ? facts.start + facts.duration : -1;
+    if (ffmpeg_errors_logged() != errors_before ||
+        (timed && !clip_times_settle(reader.times, stream_end, frame_length))) {
+        load_problem_note("damaged");
+        return false;
+    }
+    return true;
+}
+
+// Containers that do not say how many frames they hold, and clips whose times are kept, are read
+// through once, then opened afresh to decode from the start: seeking back to the start is not
+// something every container does exactly. A stream on standard input can only be read once.
 bool count_frames(clip_reader& reader) {
     const AVStream& stream = *reader.container->streams[reader.stream_index];
     reader.facts.frames = stream.nb_frames;
-    if (reader.facts.frames > 0) return true;
+    const bool timed = reader.options.keep_times;
+    if (reader.facts.frames > 0 && !timed) return true;
     if (reader.origin.standard_input) {
         reader.facts.frames = CLIP_FRAMES_UNKNOWN;
         return true;
     }
-    const std::uint64_t errors_before = ffmpeg_errors_logged();
-    while (av_read_frame(reader.container.get(), reader.packet.get()) >= 0) {
-        reader.facts.frames += reader.packet->stream_index == reader.stream_index;
-        av_packet_unref(reader.packet.get());
-    }
-    if (ffmpeg_errors_logged() != errors_before) {
-        load_problem_note("damaged");
-        return false;
-    }
-    return reopen(reader);
+    return read_packets(reader, timed) && reopen(reader);
 }
 
 bool open_clip(clip_reader& reader) {
@@ -361,11 +392,8 @@ std::int64_t frame_time(clip_reader& reader) {
     const std::int64_t time = frame.best_effort_timestamp != AV_NOPTS_VALUE
                                   ? frame.best_effort_timestamp
                                   : reader.next_time;
-    const AVRational base{reader.facts.time_num, reader.facts.time_den};
-    const AVRational rate{reader.facts.rate_num, reader.facts.rate_den};
-    const std::int64_t step = frame.pkt_duration > 0 ? frame.pkt_duration
-                              : rate.num > 0         ? av_rescale_q(1, av_inv_q(rate), base)
-                                                     : 1;
+    const std::int64_t step =
+        frame.pkt_duration > 0 ? frame.pkt_duration : frame_ticks(reader.facts);
     reader.next_time = time + step;
     return time;
 }
@@ -413,6 +441,11 @@ image_handle_t clip_reader_next_timed(clip_reader* reader, std::int64_t* time) {
 image_handle_t clip_reader_next(clip_reader* reader) {
     std::int64_t time = 0;
     return clip_reader_next_timed(reader, &time);
+}
+
+std::vector<std::int64_t> clip_reader_take_times(clip_reader* reader, std::int64_t* end) {
+    *end = reader ? reader->times.end : 0;
+    return reader ? std::move(reader->times.times) : std::vector<std::int64_t>();
 }
 
 clip_sound* clip_reader_sound(clip_reader* reader) {

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace korvel {
 
@@ -39,7 +40,12 @@ struct clip_read_options {
                                     // taken (past 256 MiB the writers fail)
     std::int64_t largest_frame = 0; // the most pixels a frame may have; 0: as many as fit the
                                     // 1 GiB pixel limit at 32 bits
+    bool keep_times = false;        // read every frame's presentation time as the clip opens (a
+                                    // file only: a stream's times come as it is read)
 };
+
+// The most frames whose times a reader keeps (8 bytes each): a clip with more is refused.
+inline constexpr std::int64_t CLIP_MOST_TIMES = std::int64_t{1} << 26;
 
 struct clip_reader;
 
@@ -47,8 +53,9 @@ struct clip_reader;
 // facts. Null when it cannot, with the cause noted as a load problem: the system's word when the
 // file cannot be opened, "not a video or picture korvel can read", "no video stream", "no decoder
 // for its video", "its frames are larger than korvel takes" (before any pixel memory is taken),
-// "damaged" when a container that does not say how many frames it holds proves damaged while they
-// are counted. Any thread may open a clip of its own.
+// "damaged" when a container that does not say how many frames it holds, or whose times are kept,
+// proves damaged while they are counted, "more frames than korvel can time" past CLIP_MOST_TIMES
+// when times are kept. Any thread may open a clip of its own.
 clip_reader* clip_reader_open_with(const char16_t* path, const clip_read_options& options,
                                    clip_facts* facts);
 
@@ -71,6 +78,13 @@ image_handle_t clip_reader_next_timed(clip_reader* reader, std::int64_t* time);
 
 // The same without the time.
 image_handle_t clip_reader_next(clip_reader* reader);
+
+// Hands over the presentation times of all the frames of a clip opened to keep them, in
+// presentation order and the stream's time base, as many as the facts' frames; none otherwise, or
+// once handed over. A packet without a time follows the one before at the stream's rate. *end is
+// when the last frame stops showing: after its own duration, else at the stream's end, else as
+// long after it as the frame before lasts.
+std::vector<std::int64_t> clip_reader_take_times(clip_reader* reader, std::int64_t* end);
 
 // The clip's first audio stream, kept since the reader opened when it was asked to keep sound;
 // null otherwise or when the clip has none. It stays the reader's; writers take a share of it.

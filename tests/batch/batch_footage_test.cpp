@@ -14,10 +14,13 @@
 namespace korvel::test {
 namespace {
 
-// One second at 24 frames per second with a tone: with L = 3, 8 output frames at 8 per second.
-void make_clip(const scratch_folder& work, const std::string& name, const char* sound_codec) {
+// One second at 24 frames per second with a tone (of sound_seconds): with L = 3, 8 output frames
+// at 8 per second.
+void make_clip(const scratch_folder& work, const std::string& name, const char* sound_codec,
+               const char* sound_seconds = "1") {
     const std::string command = "ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=24:d=1 -f lavfi "
-                                "-i sine=d=1 -c:v ffv1 -c:a " +
+                                "-i sine=d=" +
+                                std::string(sound_seconds) + " -c:v ffv1 -c:a " +
                                 std::string(sound_codec) + " '" + work.path(name) + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
 }
@@ -96,6 +99,25 @@ TEST(BatchFootage, SoundGoesAlongCutToTheFramesWrittenAndStartingWithThem) {
         EXPECT_NEAR(sound.start, picture.start, frame);
         EXPECT_NEAR(sound.end, picture.end, frame);
     }
+}
+
+// Blurred by time at 8 fps with exposures of four intervals centred on their frames, the first
+// frame shows at 0.25 s, though its exposure begins with the first input: its sound begins there
+// too, so the half second of tone leaves a quarter of a second to the four frames (Matroska's
+// milliseconds end the last input at 0.999 s, before a fifth exposure ends).
+TEST(BatchFootage, SoundOfABlurByTimeBeginsAtItsFirstFramesTime) {
+    if (!have_ffmpeg()) GTEST_SKIP() << "the ffmpeg program is not installed (./dev.sh deps)";
+    const scratch_folder work;
+    make_clip(work, "in.mkv", "pcm_s16le", "0.5");
+    const std::string out = work.path("out.mkv");
+    const render_result made =
+        run_render({"-q", "--out-fps", "8", "--shutter", "1440", work.path("in.mkv"), out});
+    ASSERT_EQ(made.status, EXIT_RENDERED) << made.err;
+    const span picture = span_of(out, "v:0"), sound = span_of(out, "a:0");
+    const double frame = 1.0 / 8;
+    EXPECT_NEAR(picture.end - picture.start, 4 * frame, frame / 2);
+    EXPECT_NEAR(sound.start, picture.start, frame / 2);
+    EXPECT_NEAR(sound.end - sound.start, 0.25, frame / 2);
 }
 
 // The status of korvel-render in a shell pipeline, its standard error in err.

@@ -2,7 +2,8 @@
 // 360 L / S degrees and the start phase exposes each frame to exactly the inputs of -l L --step S:
 // the frames must be the same bytes, with and without a span, in stored colours and in linear
 // light, from a folder and from a clip at its own rate. A clip output runs at --out-fps, --in-fps
-// replaces a clip's rate, and every mistake is refused: in one line with status 2 when the options
+// replaces a clip's rate, a clip of uneven rate is timed by the times its frames carry, and every
+// mistake is refused: in one line with status 2 when the options
 // do not go together, with status 1 when the inputs cannot make a frame. (Which inputs a frame
 // weighs, and how much, is checked against the rule in the engine's tests.)
 #include "batch/batch_render.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -133,6 +135,92 @@ TEST(BatchTime, AClipIsTimedByItsOwnRateOrByInFpsAndAClipOutputRunsAtOutFps) {
                              "stream=r_frame_rate,nb_read_frames -of csv=p=0 '" +
                              out + "'"),
               "25/2,12\n");
+}
+
+// Clips whose frame k (from 0) is grey 40 k, shown at the milliseconds setpts gives it by its
+// number N; the last lasts 50 ms, as its packet says. Blurred at 10 fps with the start phase,
+// frame n is exposed over [100 n, 100 n + 100) ms, so its grey is the mean of the inputs' greys
+// weighed by how long each shows in that span, whatever rate the clip says it has (20 fps). With
+// B-frames, the packets come in another order than the pictures show.
+struct timed_clip_row {
+    const char* name;
+    const char* setpts;
+    const char* codec;
+    std::vector<std::string> args;
+    std::vector<int> times; // each input's start as the render should take it, then the end
+    int passed_over;
+};
+
+const timed_clip_row timed_clips[] = {
+    {"uneven times", "25*N*(N+1)", "ffv1", {}, {0, 50, 150, 300, 500, 750, 800}, 0},
+    {"uneven times, with B-frames",
+     "25*N*(N+1)",
+     "mpeg4 -q:v 1 -bf 2",
+     {},
+     {0, 50, 150, 300, 500, 750, 800},
+     0},
+    {"times replaced by --in-fps",
+     "25*N*(N+1)",
+     "ffv1",
+     {"--in-fps", "20"},
+     {0, 50, 100, 150, 200, 250, 300},
+     0},
+    {"a time repeated",
+     "if(eq(N,2),50,25*N*(N+1))",
+     "ffv1",
+     {},
+     {0, 50, 50, 300, 500, 750, 800},
+     1},
+};
+
+// The grey of the frame exposed over [from, from + 100) ms: each input shows until the next
+// later time, and one not later than the one before it shows for no time.
+double grey_over(const std::vector<int>& times, int from) {
+    double sum = 0;
+    for (std::size_t k = 0; k + 1 < times.size(); ++k) {
+        if (k > 0 && times[k] <= times[k - 1]) continue;
+        const int until =
+            *std::upper_bound(times.begin() + static_cast<long>(k), times.end() - 1, times[k]);
+        sum += 40.0 * static_cast<double>(k) *
+               std::max(0, std::min(until, from + 100) - std::max(times[k], from));
+    }
+    return sum / 100;
+}
+
+TEST(BatchTime, AClipOfUnevenRateIsTimedByTheTimesItsFramesCarry) {
+    if (!have_ffmpeg()) GTEST_SKIP() << "the ffmpeg program is not installed (./dev.sh deps)";
+    for (const timed_clip_row& row : timed_clips) {
+        SCOPED_TRACE(row.name);
+        const scratch_folder work;
+        const std::string clip = work.path("in.mkv"), out = work.make_folder("out");
+        ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i \"color=black:s=16x16:r=10:d=0.6,"
+                               "format=rgb24,geq=r=40*N:g=40*N:b=40*N,settb=1/1000,setpts='" +
+                               std::string(row.setpts) + "'\" -fps_mode passthrough -c:v " +
+                               row.codec + " '" + clip + "'")
+                                  .c_str()),
+                  0);
+        const std::vector<std::string> args =
+            joined({"--out-fps", "10", "--phase", "start"}, row.args);
+        const render_result made = run_render(joined(args, {clip, out}));
+        ASSERT_EQ(made.status, EXIT_RENDERED) << made.err;
+        const std::size_t frames = static_cast<std::size_t>(row.times.back() / 100);
+        EXPECT_EQ(printed_count(joined(args, {clip})), std::to_string(frames) + "\n");
+        ASSERT_EQ(folder_names(out).size(), frames);
+        for (std::size_t n = 0; n < frames; ++n) {
+            const rgba_image made_frame = read_png_rgba(out + "/" + std::to_string(n + 1) + ".png");
+            ASSERT_GT(made_frame.width, 0);
+            EXPECT_NEAR(made_frame.at(3, 3)[1], grey_over(row.times, static_cast<int>(n) * 100), 1)
+                << "frame " << n + 1;
+        }
+        const bool said = made.err.find("passed over " + std::to_string(row.passed_over) +
+                                        " input frames") != std::string::npos;
+        EXPECT_EQ(said, row.passed_over > 0) << made.err;
+        // The frames are counted before any is decoded, so those saved already are left out.
+        work.write("out/1.png", "kept");
+        ASSERT_EQ(run_render(joined(args, {"-q", "--skip-existing", clip, out})).status,
+                  EXIT_RENDERED);
+        EXPECT_EQ(read_file(out + "/1.png"), "kept");
+    }
 }
 
 } // namespace

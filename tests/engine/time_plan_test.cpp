@@ -159,7 +159,7 @@ TEST(TimePlan, WeightsShareOneDivisorAcrossFrames) {
 }
 
 // A timeline known only as it is read, its times in hundredths: 10 and 25 stall behind the
-// times before them.
+// times before them. Told its end, it knows it before its inputs are read, as a clip's times do.
 class stalling_timeline final : public input_timeline {
 public:
     bool start_of(std::int64_t i, std::int64_t* ticks) const override {
@@ -171,7 +171,12 @@ public:
     std::int64_t end_ticks() const override { return 120; }
     rational time_base() const override { return {1, 100}; }
     bool constant(std::int64_t*, std::int64_t*) const override { return false; }
+    bool end_known(std::int64_t* ticks) const override {
+        *ticks = end_ticks();
+        return knows_end;
+    }
 
+    bool knows_end = false;
     std::vector<std::int64_t> starts = {0, 10, 10, 30, 25, 40, 45, 60, 70, 70, 90, 100};
     mutable std::int64_t asked = -1;
 };
@@ -208,6 +213,9 @@ TEST(TimePlan, StalledInputsShowForNoTimeAndTheTimelineIsReadNoFurtherThanNeeded
     EXPECT_FALSE(plan->recipe(5, &recipe)) << "frame 6 would end at 125, after the inputs";
     ASSERT_TRUE(plan->recipe(1, &recipe));
     EXPECT_EQ(plan->inputs_passed_over(), 3) << "each stalled input counts once";
+    timeline->knows_end = true;
+    EXPECT_EQ(plan_by_time(time, false, timeline, {2, 9}, nullptr, &problem)->size(), 4)
+        << "frames 2 to 5";
 }
 
 } // namespace

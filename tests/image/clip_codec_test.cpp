@@ -57,9 +57,11 @@ double mean_difference(const bytes& a, const bytes& b) {
 }
 
 // Every frame the reader gives; load_problem() then says why it stopped ("" after the last).
-std::vector<bytes> read_clip(const std::u16string& name, clip_facts* facts) {
+std::vector<bytes> read_clip(const std::u16string& name, clip_facts* facts, bool timed = false) {
     std::vector<bytes> frames;
-    clip_reader* reader = clip_reader_open(name.c_str(), 0, facts);
+    clip_read_options options;
+    options.keep_times = timed;
+    clip_reader* reader = clip_reader_open_with(name.c_str(), options, facts);
     while (const image_handle_t frame = clip_reader_next(reader))
         frames.push_back(taken_bytes(frame));
     clip_reader_close(reader);
@@ -126,11 +128,13 @@ TEST_F(ClipCodecs, ReaderSaysWhyAFileGivesNoFrames) {
                                       {"notes.txt", "not a video or picture korvel can read"},
                                       {"sound.mka", "no video stream"},
                                       {"cut.mkv", "damaged"},
-                                      {"wide.y4m", "its frames are larger than korvel takes"}}) {
-        clip_facts facts;
-        EXPECT_LT(read_clip(folder.name(leaf), &facts).size(), std::size_t(FRAMES)) << leaf;
-        EXPECT_STREQ(load_problem(), cause) << leaf;
-    }
+                                      {"wide.y4m", "its frames are larger than korvel takes"}})
+        for (const bool timed : {false, true}) {
+            clip_facts facts;
+            EXPECT_LT(read_clip(folder.name(leaf), &facts, timed).size(), std::size_t(FRAMES))
+                << leaf << (timed ? ", timed" : "");
+            EXPECT_STREQ(load_problem(), cause) << leaf << (timed ? ", timed" : "");
+        }
 }
 
 TEST_F(ClipCodecs, WriterLeavesNoFileWhenItCannotWriteOrIsNotFinished) {
