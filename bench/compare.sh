@@ -541,8 +541,8 @@ footage_targets() {
     finishes_target footage.all footage.magick "L = ${wl_layers[footage]}" ||
         finishes_target footage.l100 footage.magick100 "L = 100" ||
         verdict 0 "footage: korvel finishes where ImageMagick cannot — ImageMagick finished at L = ${wl_layers[footage]} and at L = 100, or korvel did not"
-    faster_target footage footage.ffmpeg footage.all 2 "korvel faster than ffmpeg by"
-    faster_target footage footage.ffmpeg9 footage.all 2 "korvel faster than ffmpeg at the same output settings by"
+    faster_target footage footage.ffmpeg footage.all 5 "korvel faster than ffmpeg by"
+    faster_target footage footage.ffmpeg9 footage.all 5 "korvel faster than ffmpeg at the same output settings by"
     same_bytes_target footage
 }
 
@@ -561,7 +561,7 @@ shutter_targets() {
 
 trail_targets() {
     local l=${wl_layers[trail]}
-    faster_target trail trail.ffmpeg trail.all 3 "korvel faster than ffmpeg by"
+    faster_target trail trail.ffmpeg trail.all 3.5 "korvel faster than ffmpeg by"
     ratio_target rss trail trail.ffmpeg trail.all "at least" 4 "korvel's peak memory smaller than ffmpeg's by"
     # L = 100 has 70 more inputs to take in before its first frame but 70 fewer frames to encode;
     # the 10% is for runs on a shared machine, which vary by some percent from one to the next,
