@@ -3,6 +3,7 @@
 
 #include "batch/batch_numbers.h"
 #include "batch/batch_options.h"
+#include "image/clip_filter.h"
 #include "image/clip_formats.h"
 #include "image/clip_sound.h"
 #include "runtime/utf.h"
@@ -90,6 +91,21 @@ bool check_input_and_frames(const batch_options& options, std::string* error) {
     return true;
 }
 
+// A stream cannot be read twice, and a graph's frames are only timed by running it once before the
+// render. A graph that fits no clip is refused before any is opened.
+bool check_filter(const batch_options& options, std::string* error) {
+    const std::string& graph = options.clip.filter;
+    if (graph.empty()) return true;
+    if (const std::string problem = clip_filter_problem(graph); !problem.empty()) {
+        *error = "--vf '" + graph + "': " + problem;
+    } else if (options.paths.input_clip.empty()) {
+        *error = "--vf wants a clip INPUT, and INPUT is a folder";
+    } else if (is_stream(options.paths.input_clip) && by_time(options.time)) {
+        *error = "--vf over a stream INPUT (-) cannot be timed: its frames are read only once";
+    }
+    return error->empty();
+}
+
 } // namespace
 
 bool apply_clip_option(int code, const char* value, batch_clip_options* clip, std::string* error) {
@@ -116,13 +132,17 @@ bool apply_clip_option(int code, const char* value, batch_clip_options* clip, st
         return true;
     case OPTION_DIGITS:
         return take_number("--digits", value, 1, 10, &clip->digits, error);
+    case OPTION_VF:
+        clip->filter = value;
+        return true;
     }
     return false;
 }
 
 bool check_clip_choices(const batch_options& options, bool count, std::string* error) {
     return check_stream_paths(options, count, error) && check_encoder(options, error) &&
-           check_sound_beside(options, error) && check_input_and_frames(options, error);
+           check_sound_beside(options, error) && check_input_and_frames(options, error) &&
+           check_filter(options, error);
 }
 
 } // namespace korvel
