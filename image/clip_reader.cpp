@@ -398,8 +398,12 @@ bool filter_through(clip_reader& reader) {
 // frame when that differs.
 bool open_filter(clip_reader& reader) {
     reader.filter = std::make_unique<clip_filter>();
-    return build_filter(reader, graph_input(reader)) && take_output_facts(reader) &&
-           filter_through(reader);
+    const filter_input input = graph_input(reader);
+    if (input.format < 0) {
+        load_problem_note("damaged");
+        return false;
+    }
+    return build_filter(reader, input) && take_output_facts(reader) && filter_through(reader);
 }
 
 bool open_clip(clip_reader& reader) {
