@@ -14,7 +14,7 @@ packages=(
     libpng-dev zlib1g-dev
     qt6-base-dev fonts-dejavu-core
     libtbb-dev libdeflate-dev
-    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev ffmpeg
     clang libclang-rt-14-dev clang-format
     help2man
 )

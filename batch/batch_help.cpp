@@ -61,6 +61,10 @@ options:
                     .wav, .flac, .m4a or .opus
       --no-autorotate
                     keep a clip INPUT's pictures as stored, however it says they are shown
+      --vf GRAPH    pass a clip INPUT's decoded frames through FFmpeg's filter graph GRAPH
+                    (minterpolate=fps=240, scale=1280:-2, crop=W:H:X:Y) before the blur: its
+                    frames, sizes and times are those that come out (a file is decoded and
+                    filtered once more as it opens, to count and time them)
       --container C the stream written to OUTPUT -: nut, y4m, mkv or mov
       --digits N    zero-fill PNG frame numbers to N digits (default: the input count's width,
                     6 for a stream)
@@ -83,8 +87,8 @@ gauss[:SIGMA], a Gaussian over the exposure with SIGMA a share of it, 1/6 by def
       --shutter DEG the exposure as a shutter angle above 0 and up to 3600 (default 360: the
                     whole interval from one output frame to the next; above 360 they overlap)
       --phase P     where the exposure lies at its frame's time: start, center (default) or end
-      --in-fps RATE the inputs' frames per second (default 25 for a folder, a clip's own rate
-                    for a clip)
+      --in-fps RATE the inputs' frames per second (default 25 for a folder, a clip's own times
+                    for a clip, those out of the graph with --vf)
 
 Progress goes to standard error: a bar on a terminal, one line per frame otherwise.
 

@@ -22,6 +22,7 @@ opened_input open_input(const batch_options& options, bool keep_sound, std::stri
         read.keep_orientation = !options.clip.autorotate;
         read.keep_sound = keep_sound;
         read.keep_times = by_time(options.time) && options.time.in_rate.num == 0;
+        read.filter = options.clip.filter;
         auto clip = clip_frame_source::open(utf16_from_utf8(paths.input_clip), read);
         const std::string shown = is_stream(paths.input_clip) ? "standard input" : paths.input_clip;
         if (!clip) *problem = "Unable to load, " + shown + ": " + load_problem();

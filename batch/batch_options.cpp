@@ -58,6 +58,7 @@ constexpr option long_options[] = {
     {"no-autorotate", no_argument, nullptr, OPTION_NO_AUTOROTATE},
     {"container", required_argument, nullptr, OPTION_CONTAINER},
     {"digits", required_argument, nullptr, OPTION_DIGITS},
+    {"vf", required_argument, nullptr, OPTION_VF},
     {"out-fps", required_argument, nullptr, OPTION_OUT_FPS},
     {"shutter", required_argument, nullptr, OPTION_SHUTTER},
     {"phase", required_argument, nullptr, OPTION_PHASE},

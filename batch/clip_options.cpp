@@ -97,6 +97,24 @@ bool check_input_and_frames(const batch_options& options, std::string* error) {
     return true;
 }
 
+// A stream cannot be read twice, and a graph's frames are only timed by running it once before the
+// render. A graph that fits no clip is refused before any is opened.
+bool check_filter(const batch_options& options, std::string* error) {
+    const std::string& graph = options.clip.filter;
+    if (graph.empty()) return true;
+    const clip_library* clips = clip_support();
+    if (!clips) {
+        *error = clip_support_problem();
+    } else if (const std::string problem = clips->filter_problem(graph); !problem.empty()) {
+        *error = "--vf '" + graph + "': " + problem;
+    } else if (options.paths.input_clip.empty()) {
+        *error = "--vf wants a clip INPUT, and INPUT is a folder";
+    } else if (is_stream(options.paths.input_clip) && by_time(options.time)) {
+        *error = "--vf over a stream INPUT (-) cannot be timed: its frames are read only once";
+    }
+    return error->empty();
+}
+
 } // namespace
 
 bool apply_clip_option(int code, const char* value, batch_clip_options* clip, std::string* error) {
@@ -123,6 +141,9 @@ bool apply_clip_option(int code, const char* value, batch_clip_options* clip, st
         return true;
     case OPTION_DIGITS:
         return take_number("--digits", value, 1, 10, &clip->digits, error);
+    case OPTION_VF:
+        clip->filter = value;
+        return true;
     }
     return false;
 }
@@ -130,7 +151,7 @@ bool apply_clip_option(int code, const char* value, batch_clip_options* clip, st
 bool check_clip_choices(const batch_options& options, bool count, std::string* error) {
     return check_clip_support(options, error) && check_stream_paths(options, count, error) &&
            check_encoder(options, error) && check_sound_beside(options, error) &&
-           check_input_and_frames(options, error);
+           check_input_and_frames(options, error) && check_filter(options, error);
 }
 
 } // namespace korvel

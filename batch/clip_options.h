@@ -1,6 +1,6 @@
 // korvel-render's options for clips as footage: the encoder of a clip OUTPUT, the sound that goes
-// along or beside PNG frames, the orientation of a clip INPUT, and streams on standard input and
-// output ("-").
+// along or beside PNG frames, the orientation of a clip INPUT and the filter graph its frames pass
+// through, and streams on standard input and output ("-").
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,7 @@ enum clip_option_code {
     OPTION_NO_AUTOROTATE,
     OPTION_CONTAINER,
     OPTION_DIGITS,
+    OPTION_VF,
     OPTION_CLIP_LAST,
 };
 
@@ -31,6 +32,7 @@ struct batch_clip_options {
     bool autorotate = true;  // --no-autorotate clears it
     std::string container;   // --container of OUTPUT "-"
     std::int32_t digits = 0; // --digits; 0: the width of the input count (6 for a stream)
+    std::string filter;      // --vf: FFmpeg's filter graph over a clip INPUT's frames
 };
 
 // Whether the path names a stream on standard input or output.

@@ -15,6 +15,7 @@ extern "C" {
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -149,9 +150,15 @@ bool scale(const sws_picture& from, const sws_picture& to, const AVFrame& frame,
 }
 
 thread_local std::uint64_t errors_logged = 0;
+thread_local bool noting_errors = false;
+thread_local char noted_error[256] = {};
 
-void count_error(void*, int level, const char*, std::va_list) {
-    if (level <= AV_LOG_ERROR) ++errors_logged;
+void count_error(void*, int level, const char* format, std::va_list arguments) {
+    if (level > AV_LOG_ERROR) return;
+    ++errors_logged;
+    if (!noting_errors) return;
+    noting_errors = false;
+    std::vsnprintf(noted_error, sizeof noted_error, format, arguments);
 }
 
 } // namespace
@@ -181,6 +188,20 @@ void ffmpeg_quiet() {
 
 std::uint64_t ffmpeg_errors_logged() {
     return errors_logged;
+}
+
+void ffmpeg_note_errors() {
+    noting_errors = true;
+    noted_error[0] = 0;
+}
+
+const char* ffmpeg_noted_error(int averror) {
+    noting_errors = false;
+    if (!noted_error[0]) av_strerror(averror, noted_error, sizeof noted_error);
+    std::size_t length = std::strlen(noted_error);
+    while (length > 0 && (noted_error[length - 1] == '\n' || noted_error[length - 1] == ' '))
+        noted_error[--length] = 0;
+    return noted_error;
 }
 
 int errno_of(int averror) {

@@ -35,6 +35,12 @@ void ffmpeg_quiet();
 // no more than the end of the file.
 std::uint64_t ffmpeg_errors_logged();
 
+// FFmpeg's words for a failure: the first error it logged on the calling thread since
+// ffmpeg_note_errors was called there, else the text of averror. The text is the thread's, kept
+// until ffmpeg_note_errors is called there again, so that it can be noted as a load problem.
+void ffmpeg_note_errors();
+const char* ffmpeg_noted_error(int averror);
+
 // The errno value an FFmpeg error stands for (ENOENT for AVERROR(ENOENT)), or 0 for FFmpeg's own
 // errors, which the system has no words for.
 int errno_of(int averror);

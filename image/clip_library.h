@@ -15,7 +15,7 @@
 namespace korvel {
 
 // Raised with every change to either table; the module refuses a program of another version.
-inline constexpr int CLIP_LIBRARY_VERSION = 2;
+inline constexpr int CLIP_LIBRARY_VERSION = 3;
 
 // What the module uses of the program's own state.
 struct clip_host {
@@ -29,13 +29,14 @@ struct clip_host {
     std::string (*utf8_from_utf16)(const char16_t* text, std::int32_t length);
 };
 
-// The operations of clip_formats.h, clip_reader.h, clip_sound.h and clip_writer.h, each as
-// described there.
+// The operations of clip_formats.h, clip_filter.h, clip_reader.h, clip_sound.h and clip_writer.h,
+// each as described there.
 struct clip_library {
     const clip_format* (*format_for)(const char16_t* path);
     const clip_format* (*pipe_format)(const char* name);
     const char* (*pipe_format_names)();
     const char* (*encoding_problem)(const clip_format* format, const clip_encoding& encoding);
+    std::string (*filter_problem)(const std::string& text);
 
     clip_reader* (*reader_open)(const char16_t* path, const clip_read_options& options,
                                 clip_facts* facts);

@@ -3,6 +3,7 @@
 // says it is shown turned. Audio packets met on the way are kept for a writer when asked.
 #include "image/clip_reader.h"
 
+#include "image/clip_filter.h"
 #include "image/clip_frames.h"
 #include "image/clip_input.h"
 #include "image/clip_orientation.h"
@@ -87,8 +88,11 @@ struct clip_reader {
     orientation turn;
     clip_facts facts;
     std::int64_t delivered = 0;
-    std::int64_t next_time = 0; // where a frame without a time is shown
-    clip_times times;           // every frame's, when the options keep them
+    std::int64_t next_time = 0;          // where a frame without a time is shown
+    std::int64_t input_ticks = 1;        // a frame's length at the stream's rate, in its time base
+    clip_times times;                    // every frame's, when the options keep them
+    std::unique_ptr<clip_filter> filter; // the options' graph, when they have one
+    std::int64_t filtered_next = 0;      // where a frame out of it without a time is shown
 
     ~clip_reader() {
         if (!sound) return;
@@ -223,6 +227,10 @@ void read_orientation(clip_reader& reader, const AVStream& stream) {
     if (swaps_sides(reader.turn)) std::swap(reader.facts.width, reader.facts.height);
 }
 
+std::int64_t stream_start(const AVStream& stream) {
+    return stream.start_time != AV_NOPTS_VALUE ? stream.start_time : 0;
+}
+
 // Times as the stream counts them; a length from the container when the stream does not say.
 void read_facts(clip_reader& reader) {
     const AVStream& stream = *reader.container->streams[reader.stream_index];
@@ -235,8 +243,9 @@ void read_facts(clip_reader& reader) {
     facts.rate_den = rate.den;
     facts.time_num = stream.time_base.num;
     facts.time_den = stream.time_base.den;
-    facts.start = stream.start_time != AV_NOPTS_VALUE ? stream.start_time : 0;
+    facts.start = stream_start(stream);
     reader.next_time = facts.start;
+    reader.input_ticks = frame_ticks(facts);
     const std::int64_t whole = reader.container->duration;
     facts.duration = stream.duration != AV_NOPTS_VALUE ? stream.duration
                      : whole != AV_NOPTS_VALUE
@@ -296,6 +305,107 @@ bool count_frames(clip_reader& reader) {
     return read_packets(reader, timed) && reopen(reader);
 }
 
+int next_picture(clip_reader& reader, std::int64_t* time);
+const char* decode_cause(const clip_reader& reader, int averror);
+
+// The decoder's frames as the stream gives them, before any has been decoded.
+filter_input graph_input(const clip_reader& reader) {
+    const AVStream& stream = *reader.container->streams[reader.stream_index];
+    const AVCodecParameters& stored = *stream.codecpar;
+    const int format =
+        reader.decoder->pix_fmt != AV_PIX_FMT_NONE ? reader.decoder->pix_fmt : stored.format;
+    const AVRational aspect = stored.sample_aspect_ratio;
+    const bool square = aspect.num <= 0 || aspect.den <= 0;
+    return {stored.width,          stored.height,           format,
+            stream.time_base.num,  stream.time_base.den,    reader.facts.rate_num,
+            reader.facts.rate_den, square ? 1 : aspect.num, square ? 1 : aspect.den};
+}
+
+// The facts of what comes out of the graph: its pictures, turned as shown, in its time base.
+bool take_output_facts(clip_reader& reader) {
+    const filter_output out = clip_filter_output(*reader.filter);
+    clip_facts& facts = reader.facts;
+    const AVRational from{facts.time_num, facts.time_den}, to{out.time_num, out.time_den};
+    facts.start = av_rescale_q(facts.start, from, to);
+    facts.duration = -1;
+    facts.width = swaps_sides(reader.turn) ? out.height : out.width;
+    facts.height = swaps_sides(reader.turn) ? out.width : out.height;
+    facts.depth = format_has_alpha(out.format) ? 32 : 24;
+    facts.time_num = out.time_num;
+    facts.time_den = out.time_den;
+    if (out.rate_num > 0) {
+        facts.rate_num = out.rate_num;
+        facts.rate_den = out.rate_den;
+    }
+    reader.filtered_next = facts.start;
+    if (size_allowed(reader, out.width, out.height)) return true;
+    load_problem_note(TOO_LARGE);
+    return false;
+}
+
+bool build_filter(clip_reader& reader, const filter_input& input) {
+    const char* problem = clip_filter_build(*reader.filter, reader.options.filter, input);
+    if (problem) load_problem_note(problem);
+    return !problem;
+}
+
+// Back to the first frame for the render, after a pass through the whole clip.
+bool restart(clip_reader& reader) {
+    if (!reopen(reader)) return false;
+    avcodec_flush_buffers(reader.decoder.get());
+    reader.next_time = stream_start(*reader.container->streams[reader.stream_index]);
+    reader.filtered_next = reader.facts.start;
+    return build_filter(reader, reader.filter->input);
+}
+
+// How many frames come out of the graph, and when, is only known once it has run: a file is
+// decoded and filtered through once, keeping the times when asked, and opened afresh. A graph's
+// last frame lasts as long as the one before it: the durations frames carry out of a graph are
+// not always in its output's time base. As with a count of packets, a file the demuxer or decoder
+// found damaged on the way is refused. A stream can only be read once; its count stays unknown.
+bool filter_through(clip_reader& reader) {
+    reader.facts.frames = CLIP_FRAMES_UNKNOWN;
+    if (reader.origin.standard_input) return true;
+    const std::uint64_t errors_before = ffmpeg_errors_logged();
+    const bool timed = reader.options.keep_times;
+    std::int64_t frames = 0, time = 0;
+    int result = 0;
+    while ((result = next_picture(reader, &time)) >= 0) {
+        av_frame_unref(reader.frame.get());
+        if (frames++ == 0) reader.facts.start = time;
+        if (!timed) continue;
+        if (frames > CLIP_MOST_TIMES) {
+            load_problem_note("more frames than korvel can time");
+            return false;
+        }
+        reader.times.times.push_back(time);
+    }
+    if (result != AVERROR_EOF) {
+        load_problem_note(decode_cause(reader, result));
+        return false;
+    }
+    reader.facts.frames = frames;
+    if (ffmpeg_errors_logged() != errors_before ||
+        (timed && !clip_times_settle(reader.times, -1, frame_ticks(reader.facts)))) {
+        load_problem_note("damaged");
+        return false;
+    }
+    if (timed && frames > 0) reader.facts.duration = reader.times.end - reader.facts.start;
+    return restart(reader);
+}
+
+// The graph is built for the frames the stream says it holds, and rebuilt for the first decoded
+// frame when that differs.
+bool open_filter(clip_reader& reader) {
+    reader.filter = std::make_unique<clip_filter>();
+    const filter_input input = graph_input(reader);
+    if (input.format < 0) {
+        load_problem_note("damaged");
+        return false;
+    }
+    return build_filter(reader, input) && take_output_facts(reader) && filter_through(reader);
+}
+
 bool open_clip(clip_reader& reader) {
     const int result = open_input(reader.origin, reader.container);
     if (result < 0) {
@@ -314,7 +424,7 @@ bool open_clip(clip_reader& reader) {
     }
     if (!open_decoder(reader)) return false;
     read_facts(reader);
-    if (!count_frames(reader)) return false;
+    if (!(reader.options.filter.empty() ? count_frames(reader) : open_filter(reader))) return false;
     if (keep_sound(reader)) return true;
     load_problem_note("out of memory");
     return false;
@@ -361,6 +471,8 @@ const char* decode_cause(const clip_reader& reader, int averror) {
         if (reader.read_past) return "read past by its sound's writer";
         return reader.facts.frames == CLIP_FRAMES_UNKNOWN ? nullptr : "cut short";
     }
+    if (averror == AVERROR_INPUT_CHANGED)
+        return "its frames change size or format, which its filter graph cannot follow";
     return averror == AVERROR(ENOMEM) ? "out of memory" : "damaged";
 }
 
@@ -386,16 +498,46 @@ image_handle_t bitmap_of_frame(clip_reader& reader) {
     return handle;
 }
 
+// The time given, or next; next becomes the time after it by duration, else by ticks.
+std::int64_t time_or_next(std::int64_t given, std::int64_t duration, std::int64_t ticks,
+                          std::int64_t& next) {
+    const std::int64_t time = given != AV_NOPTS_VALUE ? given : next;
+    next = time + (duration > 0 ? duration : ticks);
+    return time;
+}
+
 // The frame's time, or the one after the frame before at the stream's rate.
 std::int64_t frame_time(clip_reader& reader) {
     const AVFrame& frame = *reader.frame;
-    const std::int64_t time = frame.best_effort_timestamp != AV_NOPTS_VALUE
-                                  ? frame.best_effort_timestamp
-                                  : reader.next_time;
-    const std::int64_t step =
-        frame.pkt_duration > 0 ? frame.pkt_duration : frame_ticks(reader.facts);
-    reader.next_time = time + step;
-    return time;
+    return time_or_next(frame.best_effort_timestamp, frame.pkt_duration, reader.input_ticks,
+                        reader.next_time);
+}
+
+// Feeds the graph decoded frames, timed, until a frame comes out of it into reader.frame: 0 with
+// its time in the graph's output time base, AVERROR_EOF after the last, or the error.
+int filtered_frame(clip_reader& reader, std::int64_t* time) {
+    clip_filter& filter = *reader.filter;
+    AVFrame& frame = *reader.frame;
+    for (;;) {
+        const int received = clip_filter_receive(filter, frame);
+        if (received >= 0)
+            *time = time_or_next(frame.pts, 0, frame_ticks(reader.facts), reader.filtered_next);
+        if (received != AVERROR(EAGAIN)) return received;
+        const int decoded = decode_frame(reader);
+        if (decoded < 0 && decoded != AVERROR_EOF) return decoded;
+        if (decoded >= 0) frame.pts = frame_time(reader);
+        const int sent = decoded >= 0 ? clip_filter_send(filter, reader.options.filter, frame)
+                                      : clip_filter_end(filter, reader.next_time);
+        av_frame_unref(&frame);
+        if (sent < 0) return sent;
+    }
+}
+
+int next_picture(clip_reader& reader, std::int64_t* time) {
+    if (reader.filter) return filtered_frame(reader, time);
+    const int result = decode_frame(reader);
+    if (result >= 0) *time = frame_time(reader);
+    return result;
 }
 
 } // namespace
@@ -426,12 +568,11 @@ image_handle_t clip_reader_next_timed(clip_reader* reader, std::int64_t* time) {
     if (!reader ||
         (reader->facts.frames != CLIP_FRAMES_UNKNOWN && reader->delivered >= reader->facts.frames))
         return 0;
-    const int result = decode_frame(*reader);
+    const int result = next_picture(*reader, time);
     if (result < 0) {
         if (const char* cause = decode_cause(*reader, result)) load_problem_note(cause);
         return 0;
     }
-    *time = frame_time(*reader);
     const image_handle_t handle = bitmap_of_frame(*reader);
     av_frame_unref(reader->frame.get());
     reader->delivered += handle != 0;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace korvel {
@@ -42,6 +43,8 @@ struct clip_read_options {
                                     // 1 GiB pixel limit at 32 bits
     bool keep_times = false;        // read every frame's presentation time as the clip opens (a
                                     // file only: a stream's times come as it is read)
+    std::string filter; // a filter graph in libavfilter's text that the decoded frames pass
+                        // through; "" for none
 };
 
 // The most frames whose times a reader keeps (8 bytes each): a clip with more is refused.
@@ -55,7 +58,10 @@ struct clip_reader;
 // for its video", "its frames are larger than korvel takes" (before any pixel memory is taken),
 // "damaged" when a container that does not say how many frames it holds, or whose times are kept,
 // proves damaged while they are counted, "more frames than korvel can time" past CLIP_MOST_TIMES
-// when times are kept. Any thread may open a clip of its own.
+// when times are kept, FFmpeg's words when the options' filter graph cannot be set up for its
+// frames. With a filter graph, the facts are those of what comes out of it (its pictures in the
+// graph's output time base), and a file is decoded and filtered through once as it opens to count
+// and time them. Any thread may open a clip of its own.
 clip_reader* clip_reader_open_with(const char16_t* path, const clip_read_options& options,
                                    clip_facts* facts);
 
@@ -72,7 +78,8 @@ clip_reader* clip_reader_open_memory(const std::uint8_t* bytes, std::size_t size
 // before at the stream's rate). 0 after the last frame, or on a failure with the cause noted as a
 // load problem: "cut short" when the stream ends before the counted frames, "damaged" when it
 // cannot be decoded, "out of memory", "its frames are larger than korvel takes", "read past by
-// its sound's writer" once a finishing writer read the clip on for its sound. A stream of unknown
+// its sound's writer" once a finishing writer read the clip on for its sound, "its frames change
+// size or format, which its filter graph cannot follow". A stream of unknown
 // length ends without a cause.
 image_handle_t clip_reader_next_timed(clip_reader* reader, std::int64_t* time);
 

@@ -118,6 +118,11 @@ const command_row command_rows[] = {
     {{"--crf", "99", "IN", "x.mp4"}, "takes --crf 0 to 51"},
     {{"--audio", "s.wav", "IN", "x.mkv"}, "--audio writes a clip INPUT's sound beside PNG frames"},
     {{"--audio", "s.mp3", "-", "OUT"}, "--audio wants a file ending in .wav, .flac, .m4a or .opus"},
+    {{"--vf", "scale=8:4,nosuch", "IN", "OUT"},
+     "--vf 'scale=8:4,nosuch': No such filter: 'nosuch'"},
+    {{"--vf", "scale=w=8:x=4", "IN", "OUT"}, "--vf 'scale=w=8:x=4': Option 'x' not found"},
+    {{"--vf", "fps=20", "IN", "OUT"}, "--vf wants a clip INPUT, and INPUT is a folder"},
+    {{"--vf", "fps=20", "--out-fps", "10", "-", "OUT"}, "--vf over a stream INPUT (-) cannot be"},
     {{"--no-autorotate", "IN", "OUT"}, "--no-autorotate keeps a clip INPUT's stored orientation"},
     {{"--digits", "0", "IN", "OUT"}, "--digits wants a whole number from 1 to 10, not '0'"},
 };

@@ -57,10 +57,12 @@ double mean_difference(const bytes& a, const bytes& b) {
 }
 
 // Every frame the reader gives; load_problem() then says why it stopped ("" after the last).
-std::vector<bytes> read_clip(const std::u16string& name, clip_facts* facts, bool timed = false) {
+std::vector<bytes> read_clip(const std::u16string& name, clip_facts* facts, bool timed = false,
+                             const char* filter = "") {
     std::vector<bytes> frames;
     clip_read_options options;
     options.keep_times = timed;
+    options.filter = filter;
     clip_reader* reader = clip_reader_open_with(name.c_str(), options, facts);
     while (const image_handle_t frame = clip_reader_next(reader))
         frames.push_back(taken_bytes(frame));
@@ -122,19 +124,74 @@ TEST_F(ClipCodecs, ReaderSaysWhyAFileGivesNoFrames) {
               "");
     const bytes whole = read_file(folder.path("whole.mkv"));
     folder.write("cut.mkv", whole.substr(0, whole.size() / 2));
+    // Long enough that the demuxer drops the packet it meets cut, and only logs that it did.
+    ASSERT_TRUE(run_ffmpeg(folder, "-f lavfi -i testsrc=s=64x48:d=2 -c:v ffv1 long.mkv"));
+    folder.write("late.mkv", read_file(folder.path("long.mkv")).substr(0, 20000));
     // Wider than a bitmap can be: refused from the header, before any pixel memory is taken.
     folder.write("wide.y4m", "YUV4MPEG2 W40000 H16 F25:1 C420jpeg\nFRAME\n");
-    for (const auto& [leaf, cause] : {std::pair{"missing.mkv", "No such file or directory"},
-                                      {"notes.txt", "not a video or picture korvel can read"},
-                                      {"sound.mka", "no video stream"},
-                                      {"cut.mkv", "damaged"},
-                                      {"wide.y4m", "its frames are larger than korvel takes"}})
+    for (const auto& [leaf, filter, cause] :
+         {std::tuple{"missing.mkv", "", "No such file or directory"},
+          {"notes.txt", "", "not a video or picture korvel can read"},
+          {"sound.mka", "", "no video stream"},
+          {"cut.mkv", "", "damaged"},
+          {"late.mkv", "null", "damaged"},
+          {"wide.y4m", "", "its frames are larger than korvel takes"},
+          {"whole.mkv", "scale=40000:16", "its frames are larger than korvel takes"},
+          {"whole.mkv", "nosuch", "No such filter: 'nosuch'"},
+          {"whole.mkv", "crop=38:23",
+           "Invalid too big or non positive size for width '38' or "
+           "height '23'"}})
         for (const bool timed : {false, true}) {
             clip_facts facts;
-            EXPECT_LT(read_clip(folder.name(leaf), &facts, timed).size(), std::size_t(FRAMES))
+            EXPECT_LT(read_clip(folder.name(leaf), &facts, timed, filter).size(),
+                      std::size_t(FRAMES))
                 << leaf << (timed ? ", timed" : "");
             EXPECT_STREQ(load_problem(), cause) << leaf << (timed ? ", timed" : "");
         }
+}
+
+// Frame k of grey 40 k, 10 to a second, through graphs that change the rate, the times or the
+// size: the count, the times (n ticks apart in the graph's time base, the last lasting as long)
+// and the pictures are those that come out, known as the clip opens.
+struct filtered_row {
+    const char* graph;
+    int frames, width, height;
+    int repeats; // how many frames out of the graph each input frame makes
+    int ticks, time_den;
+};
+
+const filtered_row filtered[] = {
+    {"fps=20", 12, 16, 16, 2, 1, 20},
+    {"scale=8:4,setpts=PTS/2", 6, 8, 4, 1, 50, 1000},
+};
+
+TEST_F(ClipCodecs, FilterGraphsGiveTheFramesTimesAndSizesThatComeOutOfThem) {
+    if (!run_ffmpeg(folder, "-f lavfi -i \"color=black:s=16x16:r=10:d=0.6,format=rgb24,"
+                            "geq=r=40*N:g=40*N:b=40*N\" -c:v ffv1 grey.mkv"))
+        GTEST_SKIP() << "no ffmpeg program";
+    for (const filtered_row& row : filtered) {
+        SCOPED_TRACE(row.graph);
+        clip_read_options options;
+        options.keep_times = true;
+        options.filter = row.graph;
+        clip_facts f;
+        clip_reader* reader = clip_reader_open_with(folder.name("grey.mkv").c_str(), options, &f);
+        ASSERT_TRUE(reader) << load_problem();
+        EXPECT_EQ(std::tuple(f.frames, f.width, f.height, f.time_num, f.time_den),
+                  std::tuple(row.frames, row.width, row.height, 1, row.time_den));
+        std::int64_t end = 0, time = -1;
+        const std::vector<std::int64_t> times = clip_reader_take_times(reader, &end);
+        ASSERT_EQ(times.size(), std::size_t(row.frames));
+        EXPECT_EQ(end, row.frames * row.ticks);
+        for (int n = 0; n < row.frames; ++n) {
+            const bytes frame = taken_bytes(clip_reader_next_timed(reader, &time));
+            ASSERT_FALSE(frame.empty()) << load_problem();
+            EXPECT_EQ(std::tuple(times[n], time), std::tuple(n * row.ticks, n * row.ticks));
+            EXPECT_NEAR(std::uint8_t(frame[0]), 40 * (n / row.repeats), 1) << "frame " << n;
+        }
+        EXPECT_EQ(clip_reader_next(reader), 0);
+        clip_reader_close(reader);
+    }
 }
 
 TEST_F(ClipCodecs, WriterLeavesNoFileWhenItCannotWriteOrIsNotFinished) {
